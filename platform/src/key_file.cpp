@@ -1,0 +1,327 @@
+#include "platform/key_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <fstream>
+#include <mutex>
+#include <sstream>
+
+#include "platform/program_folder.h"
+
+namespace tavrin::platform {
+namespace {
+
+constexpr std::string_view kBlanks = " \t";
+
+std::string_view trim(std::string_view s) {
+  size_t b = s.find_first_not_of(kBlanks);
+  if (b == std::string_view::npos) return {};
+  size_t e = s.find_last_not_of(kBlanks);
+  return s.substr(b, e - b + 1);
+}
+
+bool equalNoCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    auto lower = [](unsigned char c) { return (c >= 'A' && c <= 'Z') ? c + ('a' - 'A') : c; };
+    if (lower(static_cast<unsigned char>(a[i])) != lower(static_cast<unsigned char>(b[i]))) return false;
+  }
+  return true;
+}
+
+// The name of a [section] line, or nothing for any other line.
+std::optional<std::string_view> sectionName(std::string_view content) {
+  std::string_view s = trim(content);
+  if (s.empty() || s.front() != '[') return std::nullopt;
+  size_t close = s.rfind(']');
+  if (close == std::string_view::npos || close == 0) return std::nullopt;
+  return trim(s.substr(1, close - 1));
+}
+
+struct Entry {
+  std::string_view key;
+  std::string_view value;
+};
+
+std::optional<Entry> keyLine(std::string_view content) {
+  std::string_view s = trim(content);
+  if (s.empty() || s.front() == ';' || s.front() == '[') return std::nullopt;
+  size_t eq = s.find('=');
+  if (eq == std::string_view::npos) return std::nullopt;
+  std::string_view value = trim(s.substr(eq + 1));
+  if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
+    value = value.substr(1, value.size() - 2);
+  return Entry{trim(s.substr(0, eq)), value};
+}
+
+bool hasLineBreak(std::string_view s) { return s.find_first_of("\r\n") != std::string_view::npos; }
+
+std::string escapeLineFeeds(std::string_view value) {
+  std::string out;
+  out.reserve(value.size());
+  for (char c : value) {
+    if (c == '\n')
+      out += "\\n";
+    else
+      out += c;
+  }
+  return out;
+}
+
+// Follows symbolic links (also dangling ones) to the file that a write must
+// replace. Empty on a link loop.
+std::string resolveLinks(const std::string& path) {
+  std::string p = path;
+  for (int hops = 0; hops < 40; ++hops) {
+    struct stat st {};
+    if (::lstat(p.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return p;
+    std::string target(PATH_MAX, '\0');
+    ssize_t n = ::readlink(p.c_str(), target.data(), target.size());
+    if (n < 0) return p;
+    target.resize(static_cast<size_t>(n));
+    p = (target.front() == '/') ? target : parentFolder(p) + target;
+  }
+  errno = ELOOP;
+  return {};
+}
+
+bool writeAll(int fd, std::string_view data) {
+  while (!data.empty()) {
+    ssize_t n = ::write(fd, data.data(), data.size());
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    data.remove_prefix(static_cast<size_t>(n));
+  }
+  return true;
+}
+
+std::mutex& profileMutex() {
+  static std::mutex m;
+  return m;
+}
+
+}  // namespace
+
+KeyFile KeyFile::parse(std::string_view text) {
+  KeyFile file;
+  while (!text.empty()) {
+    size_t lf = text.find('\n');
+    if (lf == std::string_view::npos) {
+      file.lines_.push_back({std::string(text), ""});
+      break;
+    }
+    std::string_view content = text.substr(0, lf);
+    bool crlf = !content.empty() && content.back() == '\r';
+    if (crlf) content.remove_suffix(1);
+    file.lines_.push_back({std::string(content), crlf ? "\r\n" : "\n"});
+    text.remove_prefix(lf + 1);
+  }
+  return file;
+}
+
+KeyFile KeyFile::load(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return {};
+  std::ostringstream buffer;
+  buffer << in.rdbuf();
+  return parse(buffer.str());
+}
+
+std::optional<KeyFile::Range> KeyFile::findSection(std::string_view section) const {
+  section = trim(section);
+  for (size_t i = 0; i < lines_.size(); ++i) {
+    auto name = sectionName(lines_[i].content);
+    if (!name || !equalNoCase(*name, section)) continue;
+    size_t end = i + 1;
+    while (end < lines_.size() && !sectionName(lines_[end].content)) ++end;
+    return Range{i, end};
+  }
+  return std::nullopt;
+}
+
+std::optional<std::string> KeyFile::get(std::string_view section, std::string_view key) const {
+  auto range = findSection(section);
+  if (!range) return std::nullopt;
+  key = trim(key);
+  for (size_t i = range->header + 1; i < range->end; ++i) {
+    auto entry = keyLine(lines_[i].content);
+    if (entry && equalNoCase(entry->key, key)) return std::string(entry->value);
+  }
+  return std::nullopt;
+}
+
+bool KeyFile::hasSection(std::string_view section) const { return findSection(section).has_value(); }
+
+std::vector<std::string> KeyFile::sectionNames() const {
+  std::vector<std::string> names;
+  for (const auto& line : lines_) {
+    auto name = sectionName(line.content);
+    if (!name) continue;
+    bool seen = false;
+    for (const auto& n : names) seen = seen || equalNoCase(n, *name);
+    if (!seen) names.emplace_back(*name);
+  }
+  return names;
+}
+
+std::vector<std::pair<std::string, std::string>> KeyFile::entries(std::string_view section) const {
+  std::vector<std::pair<std::string, std::string>> out;
+  auto range = findSection(section);
+  if (!range) return out;
+  for (size_t i = range->header + 1; i < range->end; ++i) {
+    auto entry = keyLine(lines_[i].content);
+    if (!entry) continue;
+    bool seen = false;
+    for (const auto& kv : out) seen = seen || equalNoCase(kv.first, entry->key);
+    if (!seen) out.emplace_back(std::string(entry->key), std::string(entry->value));
+  }
+  return out;
+}
+
+std::string KeyFile::lineEnding() const {
+  for (const auto& line : lines_)
+    if (!line.ending.empty()) return line.ending;
+  return "\n";
+}
+
+bool KeyFile::set(std::string_view section, std::string_view key, std::string_view value) {
+  std::string_view k = trim(key);
+  std::string_view s = trim(section);
+  if (hasLineBreak(section) || hasLineBreak(key) || k.empty() || k.find('=') != std::string_view::npos ||
+      k.front() == '[' || k.front() == ';')
+    return false;
+  const std::string eol = lineEnding();
+  std::string newLine = std::string(k) + "=" + escapeLineFeeds(value);
+
+  auto range = findSection(s);
+  if (range) {
+    for (size_t i = range->header + 1; i < range->end; ++i) {
+      auto entry = keyLine(lines_[i].content);
+      if (entry && equalNoCase(entry->key, k)) {
+        lines_[i].content = std::move(newLine);
+        return true;
+      }
+    }
+    size_t after = range->header;
+    for (size_t i = range->header + 1; i < range->end; ++i)
+      if (!trim(lines_[i].content).empty()) after = i;
+    if (lines_[after].ending.empty()) lines_[after].ending = eol;
+    lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(after + 1), Line{std::move(newLine), eol});
+    return true;
+  }
+
+  if (!lines_.empty()) {
+    if (lines_.back().ending.empty()) lines_.back().ending = eol;
+    if (!trim(lines_.back().content).empty()) lines_.push_back({"", eol});
+  }
+  lines_.push_back({"[" + std::string(s) + "]", eol});
+  lines_.push_back({std::move(newLine), eol});
+  return true;
+}
+
+std::string KeyFile::text() const {
+  std::string out;
+  for (const auto& line : lines_) {
+    out += line.content;
+    out += line.ending;
+  }
+  return out;
+}
+
+bool KeyFile::save(const std::string& path) const { return writeFileAtomically(path, text()); }
+
+bool writeFileAtomically(const std::string& path, std::string_view content) {
+  const std::string target = resolveLinks(path);
+  if (target.empty()) return false;
+  std::string folder = parentFolder(target);
+  std::string name = folder.empty() ? target : target.substr(folder.size());
+  if (name.empty()) return false;
+
+  static std::atomic<unsigned> counter{0};
+  std::string temp;
+  int fd = -1;
+  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+    temp = folder + "." + name + ".tmp" + std::to_string(::getpid()) + "." + std::to_string(counter++);
+    fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0 && errno != EEXIST) return false;
+  }
+  if (fd < 0) return false;
+
+  struct stat old {};
+  if (::stat(target.c_str(), &old) == 0) {
+    ::fchmod(fd, old.st_mode & 07777);
+    if (old.st_uid != ::geteuid() || old.st_gid != ::getegid())
+      [[maybe_unused]] int ignored = ::fchown(fd, old.st_uid, old.st_gid);
+  }
+  bool ok = writeAll(fd, content) && ::fsync(fd) == 0;
+  ok = (::close(fd) == 0) && ok;
+  if (ok) ok = ::rename(temp.c_str(), target.c_str()) == 0;
+  if (!ok) {
+    int saved = errno;
+    ::unlink(temp.c_str());
+    errno = saved;
+    return false;
+  }
+  int dir = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir >= 0) {
+    ::fsync(dir);
+    ::close(dir);
+  }
+  return true;
+}
+
+std::string readProfileString(std::string_view section, std::string_view key, const std::string& path) {
+  std::optional<std::string> value;
+  {
+    std::lock_guard lock(profileMutex());
+    value = KeyFile::load(path).get(section, key);
+  }
+  if (!value) return {};
+  std::string v = std::move(*value);
+  if (v.size() >= kProfileBufferSize) {
+    size_t cut = kProfileBufferSize - 1;
+    // Never leave half a UTF-8 character at the end.
+    size_t back = 0;
+    while (back < 3 && cut > back && (static_cast<unsigned char>(v[cut - back]) & 0xC0) == 0x80) ++back;
+    if (back > 0 && (static_cast<unsigned char>(v[cut - back]) & 0xC0) == 0xC0) cut -= back;
+    v.resize(cut);
+  }
+  return v;
+}
+
+bool writeProfileString(std::string_view section, std::string_view key, std::string_view value,
+                        const std::string& path) {
+  std::lock_guard lock(profileMutex());
+  KeyFile file = KeyFile::load(path);
+  if (!file.set(section, key, value)) return false;
+  return file.save(path);
+}
+
+std::string readKey(std::string_view section, std::string_view key, const std::string& path) {
+  std::string raw = readProfileString(section, key, path);
+  if (raw == "NULL") return {};
+  std::string out;
+  out.reserve(raw.size());
+  for (size_t i = 0; i < raw.size(); ++i) {
+    if (raw[i] == '\\' && i + 1 < raw.size() && raw[i + 1] == 'n') {
+      out += '\n';
+      ++i;
+    } else {
+      out += raw[i];
+    }
+  }
+  return out;
+}
+
+bool writeKey(std::string_view section, std::string_view key, const std::string& path, std::string_view value) {
+  return writeProfileString(section, key, value, path);
+}
+
+}  // namespace tavrin::platform

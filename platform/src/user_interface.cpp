@@ -1,0 +1,46 @@
+#include "ui/user_interface.h"
+
+#include <exception>
+#include <thread>
+
+namespace tavrin::ui {
+
+void UserInterface::errorBox(std::string_view text) {
+  message({"Error", std::string(text), Icon::Error, Buttons::Ok});
+}
+
+bool UserInterface::warningQuestion(std::string_view text) { return question("WARNING", text, Icon::Warning); }
+
+bool UserInterface::question(std::string_view title, std::string_view text, Icon icon) {
+  return message({std::string(title), std::string(text), icon, Buttons::YesNo}) == Answer::Yes;
+}
+
+void UserInterface::inform(std::string_view title, std::string_view text, Icon icon) {
+  message({std::string(title), std::string(text), icon, Buttons::Ok});
+}
+
+ThreadedProgress::ThreadedProgress(ReportSink onReport) : onReport_(std::move(onReport)) {}
+
+void ThreadedProgress::report(int percent, std::string_view text) {
+  if (onReport_) onReport_(percent, text);
+}
+
+bool ThreadedProgress::cancelRequested() const { return cancel_.stop_requested(); }
+
+void ThreadedProgress::cancel() { cancel_.request_stop(); }
+
+bool ThreadedProgress::run(const ProgressWork& work) {
+  std::exception_ptr failure;
+  std::thread worker([&] {
+    try {
+      work(*this);
+    } catch (...) {
+      failure = std::current_exception();
+    }
+  });
+  worker.join();
+  if (failure) std::rethrow_exception(failure);
+  return !cancelRequested();
+}
+
+}  // namespace tavrin::ui
