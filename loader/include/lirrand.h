@@ -8,11 +8,24 @@
  * Every node, list element, text and the text array belong to the library
  * from Binary_ReadEDD until Binary_DeleteALL. The exports keep module-wide
  * state and are not reentrant: call them from one thread.
+ *
+ * Description files come from outside. A file that ends inside a tree or a
+ * text, a text of 10,240 bytes or more, a root tag that names no object kind
+ * (reported on standard output as "Don't exist the object tag!"), a tree
+ * deeper than 10,000 levels or a failed allocation ends the read at once:
+ * everything read so far is freed, the block is all zero again and the result
+ * is 0, as for a file that cannot be opened.
  */
 #ifndef LIRRAND_H
 #define LIRRAND_H
 
 #include <stdint.h>
+
+#if defined(__GNUC__)
+#define LIRRAND_EXPORT __attribute__((visibility("default")))
+#else
+#define LIRRAND_EXPORT
+#endif
 
 #ifdef __cplusplus
 extern "C" {
@@ -21,7 +34,7 @@ extern "C" {
 #define EDD_LIST_COUNT 26
 
 /* One node of a description tree: children keep file order. value is 0 for
- * tags that carry none. */
+ * tags that carry none. Each node is one heap block of its own. */
 typedef struct EddNode {
   uint16_t tag;
   uint32_t value;
@@ -38,7 +51,8 @@ typedef struct EddElement {
 } EddElement;
 
 /* The document block. heads[i].next points to the first element of object
- * list i; heads[i].id and heads[i].root stay 0. */
+ * list i; heads[i].id and heads[i].root stay 0. counts[i] is the number of
+ * trees the file declared for list i. */
 typedef struct EddBlock {
   uint16_t header[4];
   uint32_t counts[EDD_LIST_COUNT];
@@ -47,17 +61,22 @@ typedef struct EddBlock {
   char **texts;
 } EddBlock;
 
-/* Clears the block and reads the file into it. Returns the text count, or 0
- * when the file cannot be opened or is not a valid description (the block is
- * then empty again). */
-int32_t Binary_ReadEDD(EddBlock *block, const char *path);
+/* Clears the block and reads the file into it. Returns the text count (a
+ * negative count in the file reads as no texts, 0), or 0 when the file cannot
+ * be opened or is not a valid description (the block is then all zero).
+ * Never frees what the block held before: call Binary_DeleteALL first. */
+LIRRAND_EXPORT int32_t Binary_ReadEDD(EddBlock *block, const char *path);
 
-/* Writes the block as a description file with English texts. Returns 0 on
- * success, -1 when the file cannot be created or written. */
-int32_t Binary_PrintEDD(EddBlock *block, const char *path);
+/* Writes the block as a description file with English texts: every element
+ * that has a root is written and counted, whatever its id, so the counts
+ * written always match the trees. Returns 0 on success, -1 when the file
+ * cannot be created or written. */
+LIRRAND_EXPORT int32_t Binary_PrintEDD(EddBlock *block, const char *path);
 
-/* Frees every tree, element and text of the block and empties its lists. */
-void Binary_DeleteALL(EddBlock *block);
+/* Frees every tree, element and text of the block, empties its lists and its
+ * text table (textCount 0, texts NULL). Header words and counts stay. Safe on
+ * an all-zero block and on a block already freed. */
+LIRRAND_EXPORT void Binary_DeleteALL(EddBlock *block);
 
 #ifdef __cplusplus
 }

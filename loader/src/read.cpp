@@ -1,0 +1,241 @@
+// Reading a description file. Every step checks what the file hands it: the
+// file ends early, a text overflows the staging buffer, a root names no
+// object, a tree nests too deep or memory runs out, and the read stops with
+// the block emptied. Counts are never trusted for allocation sizes, so a
+// count far beyond the file only runs the reader into the file's end.
+#include <cstdio>
+#include <new>
+
+#include "edd/object_id.h"
+#include "edd/tags.h"
+#include "internal.h"
+
+namespace tavrin::lirrand {
+namespace {
+
+// Buffered little-endian input; any short read is the end of the file.
+class Input {
+ public:
+  explicit Input(std::FILE* file) : file_(file) {}
+  Input(const Input&) = delete;
+  Input& operator=(const Input&) = delete;
+
+  bool u16(uint16_t* out) {
+    unsigned char b[2];
+    if (!bytes(b, 2)) return false;
+    *out = static_cast<uint16_t>(b[0] | b[1] << 8);
+    return true;
+  }
+
+  bool u32(uint32_t* out) {
+    unsigned char b[4];
+    if (!bytes(b, 4)) return false;
+    *out = uint32_t{b[0]} | uint32_t{b[1]} << 8 | uint32_t{b[2]} << 16 | uint32_t{b[3]} << 24;
+    return true;
+  }
+
+  // Copies one zero-terminated text into out (capacity bytes, terminator
+  // included). False when the file ends first or the text does not fit.
+  bool text(char* out, size_t capacity, size_t* length) {
+    size_t used = 0;
+    for (;;) {
+      if (pos_ == len_ && !fill()) return false;
+      const unsigned char* start = buffer_ + pos_;
+      size_t available = len_ - pos_;
+      const void* zero = std::memchr(start, 0, available);
+      size_t run = zero != nullptr ? static_cast<size_t>(static_cast<const unsigned char*>(zero) - start)
+                                   : available;
+      if (run >= capacity - used) return false;
+      std::memcpy(out + used, start, run);
+      used += run;
+      pos_ += run;
+      if (zero != nullptr) {
+        ++pos_;
+        out[used] = '\0';
+        *length = used;
+        return true;
+      }
+    }
+  }
+
+ private:
+  bool bytes(unsigned char* out, size_t n) {
+    if (len_ - pos_ >= n) {
+      std::memcpy(out, buffer_ + pos_, n);
+      pos_ += n;
+      return true;
+    }
+    for (size_t i = 0; i < n; ++i) {
+      if (pos_ == len_ && !fill()) return false;
+      out[i] = buffer_[pos_++];
+    }
+    return true;
+  }
+
+  bool fill() {
+    pos_ = 0;
+    len_ = std::fread(buffer_, 1, sizeof buffer_, file_);
+    return len_ > 0;
+  }
+
+  std::FILE* file_;
+  size_t pos_ = 0;
+  size_t len_ = 0;
+  unsigned char buffer_[64 * 1024];
+};
+
+// Reads one node's tag, value and child count.
+bool readNode(Input& in, EddNode* node, int32_t* childCount) {
+  uint32_t count = 0;
+  if (!in.u16(&node->tag)) return false;
+  if (edd::carriesValue(node->tag) && !in.u32(&node->value)) return false;
+  if (!in.u32(&count)) return false;
+  *childCount = static_cast<int32_t>(count);
+  return true;
+}
+
+EddNode* newNode() { return static_cast<EddNode*>(std::calloc(1, sizeof(EddNode))); }
+
+struct Open {
+  EddNode* node;
+  EddNode* last;       // last child appended, so appends never walk the chain
+  uint32_t remaining;  // children still to read
+};
+
+// Reads one tree into *root. Each node is linked into its parent before its
+// own children are read, so on failure freeing *root frees all of it.
+bool readTree(Input& in, EddNode** root) {
+  EddNode* top = newNode();
+  *root = top;
+  if (top == nullptr) return false;
+  int32_t count = 0;
+  if (!in.u16(&top->tag)) return false;
+  if (edd::idSource(top->tag) == edd::IdSource::NotAnObject) {
+    std::fputs("Don't exist the object tag!\n", stdout);
+    std::fflush(stdout);
+    return false;
+  }
+  if (edd::carriesValue(top->tag) && !in.u32(&top->value)) return false;
+  uint32_t raw = 0;
+  if (!in.u32(&raw)) return false;
+  count = static_cast<int32_t>(raw);
+  if (count <= 0) return true;
+
+  PodStack<Open> open;
+  if (!open.push({top, nullptr, static_cast<uint32_t>(count)})) return false;
+  while (!open.empty()) {
+    Open& parent = open.top();
+    if (parent.remaining == 0) {
+      open.pop();
+      continue;
+    }
+    --parent.remaining;
+    EddNode* node = newNode();
+    if (node == nullptr) return false;
+    (parent.last != nullptr ? parent.last->sibling : parent.node->child) = node;
+    parent.last = node;
+    if (!readNode(in, node, &count)) return false;
+    if (count > 0) {
+      // The node sits at level open.size() + 1; its children would be one deeper.
+      if (open.size() + 1 >= kMaxDepth) return false;
+      if (!open.push({node, nullptr, static_cast<uint32_t>(count)})) return false;
+    }
+  }
+  return true;
+}
+
+bool readLists(Input& in, EddBlock* block) {
+  for (int list = 0; list < EDD_LIST_COUNT; ++list) {
+    EddElement* last = nullptr;
+    for (uint32_t n = 0; n < block->counts[list]; ++n) {
+      EddNode* root = nullptr;
+      bool ok = readTree(in, &root);
+      auto* element = ok ? static_cast<EddElement*>(std::calloc(1, sizeof(EddElement))) : nullptr;
+      if (element == nullptr) {
+        freeChain(root);
+        return false;
+      }
+      element->root = root;
+      objectId(root, &element->id);
+      (last != nullptr ? last->next : block->heads[list].next) = element;
+      last = element;
+    }
+  }
+  return true;
+}
+
+bool readTexts(Input& in, EddBlock* block) {
+  uint32_t raw = 0;
+  if (!in.u32(&raw)) return false;
+  const auto count = static_cast<int32_t>(raw);
+  // The array grows as texts arrive: a count far beyond the file must not
+  // reserve memory the file cannot fill.
+  size_t capacity = 0;
+  for (int32_t i = 0; i < count; ++i) {
+    if (static_cast<size_t>(i) == capacity) {
+      size_t grown = capacity == 0 ? 256 : capacity * 2;
+      if (grown > static_cast<size_t>(count)) grown = static_cast<size_t>(count);
+      void* more = std::realloc(block->texts, grown * sizeof(char*));
+      if (more == nullptr) return false;
+      block->texts = static_cast<char**>(more);
+      capacity = grown;
+    }
+    size_t length = 0;
+    if (!in.text(g_staging, kStagingSize, &length)) return false;
+    auto* copy = static_cast<char*>(std::malloc(length + 1));
+    if (copy == nullptr) return false;
+    std::memcpy(copy, g_staging, length + 1);
+    block->texts[i] = copy;
+    block->textCount = i + 1;
+  }
+  return true;
+}
+
+bool readAll(Input& in, EddBlock* block) {
+  for (uint16_t& word : block->header)
+    if (!in.u16(&word)) return false;
+  for (uint32_t& count : block->counts)
+    if (!in.u32(&count)) return false;
+  return readLists(in, block) && readTexts(in, block);
+}
+
+}  // namespace
+
+bool objectId(const EddNode* root, int32_t* id) noexcept {
+  *id = -1;
+  const EddNode* named = nullptr;
+  switch (edd::idSource(root->tag)) {
+    case edd::IdSource::FirstChild:
+      named = root->child;
+      break;
+    case edd::IdSource::SecondChildOfFirstChild:
+      named = root->child != nullptr && root->child->child != nullptr ? root->child->child->sibling : nullptr;
+      break;
+    case edd::IdSource::NotAnObject:
+      return false;
+  }
+  if (named != nullptr && named->tag == +edd::Tag::Identifier) *id = static_cast<int32_t>(named->value);
+  return true;
+}
+
+int32_t readDescription(EddBlock* block, const char* path) noexcept {
+  std::FILE* file = std::fopen(path, "rb");
+  if (file == nullptr) return 0;
+  auto* in = static_cast<Input*>(std::malloc(sizeof(Input)));
+  bool ok = in != nullptr;
+  if (ok) {
+    new (in) Input(file);
+    ok = readAll(*in, block);
+    in->~Input();
+    std::free(in);
+  }
+  std::fclose(file);
+  if (!ok) {
+    freeContents(block);
+    std::memset(block, 0, sizeof *block);
+    return 0;
+  }
+  return block->textCount;
+}
+
+}  // namespace tavrin::lirrand
