@@ -1,0 +1,126 @@
+// eddc, the description tool. One subcommand per job:
+//   eddc dump FILE.bin            print a description file as a readable tree
+//   eddc asm FILE.txt -o FILE.bin turn that readable form back into the file
+// The EDDL compiler joins them as a subcommand of its own.
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "eddtext/binary.h"
+#include "eddtext/text_form.h"
+
+namespace {
+
+using namespace tavrin::eddtext;
+
+constexpr const char* kUsage =
+    "usage: eddc dump FILE.bin\n"
+    "       eddc asm FILE.txt -o FILE.bin\n";
+
+int usage() {
+  std::fputs(kUsage, stderr);
+  return 2;
+}
+
+bool slurp(const std::string& path, std::string& out) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  std::ostringstream s;
+  s << in.rdbuf();
+  out = s.str();
+  return !in.bad();
+}
+
+int dump(const std::vector<std::string>& args) {
+  if (args.size() != 1) return usage();
+  std::string bytes;
+  if (!slurp(args[0], bytes)) {
+    std::fprintf(stderr, "eddc: cannot read %s: %s\n", args[0].c_str(), std::strerror(errno));
+    return 1;
+  }
+  ParsedBinary parsed = parseBinary(bytes);
+  std::string text = dumpText(parsed.document);
+  std::fwrite(text.data(), 1, text.size(), stdout);
+  if (std::fflush(stdout) != 0) {
+    std::fprintf(stderr, "eddc: cannot write the dump: %s\n", std::strerror(errno));
+    return 1;
+  }
+  if (parsed.error) {
+    std::fprintf(stderr, "%s: at byte %zu: %s (the dump above shows what came before)\n", args[0].c_str(),
+                 parsed.error->offset, parsed.error->message.c_str());
+    return 1;
+  }
+  return 0;
+}
+
+// Writes next to the target and renames, so a failed run leaves no output.
+bool writeFile(const std::string& path, const std::string& bytes) {
+  const std::string temporary = path + ".eddc-tmp";
+  {
+    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    out.close();
+    if (!out) {
+      std::error_code ignored;
+      std::filesystem::remove(temporary, ignored);
+      return false;
+    }
+  }
+  std::error_code ec;
+  std::filesystem::rename(temporary, path, ec);
+  if (ec) std::filesystem::remove(temporary, ec);
+  return !ec;
+}
+
+int assemble(const std::vector<std::string>& args) {
+  std::string input, output;
+  for (size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "-o" && i + 1 < args.size())
+      output = args[++i];
+    else if (input.empty() && !args[i].starts_with("-"))
+      input = args[i];
+    else
+      return usage();
+  }
+  if (input.empty() || output.empty()) return usage();
+  std::string source;
+  if (!slurp(input, source)) {
+    std::fprintf(stderr, "eddc: cannot read %s: %s\n", input.c_str(), std::strerror(errno));
+    return 1;
+  }
+  Assembled assembled = assembleText(source, input);
+  if (!assembled.document) {
+    std::fprintf(stderr, "%s\n", assembled.error.c_str());
+    return 1;
+  }
+  if (!writeFile(output, writeBinary(*assembled.document))) {
+    std::fprintf(stderr, "eddc: cannot write %s\n", output.c_str());
+    return 1;
+  }
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) return usage();
+  const std::string_view command = argv[1];
+  const std::vector<std::string> args(argv + 2, argv + argc);
+  try {
+    if (command == "dump") return dump(args);
+    if (command == "asm") return assemble(args);
+    if (command == "-h" || command == "--help") {
+      std::fputs(kUsage, stdout);
+      return 0;
+    }
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "eddc: %s\n", e.what());
+    return 1;
+  }
+  return usage();
+}
