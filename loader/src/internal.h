@@ -48,6 +48,7 @@ class PodStack {
   T& top() { return items_[size_ - 1]; }
   void pop() { --size_; }
   bool empty() const { return size_ == 0; }
+  void clear() { size_ = 0; }
   size_t size() const { return size_; }
 
  private:

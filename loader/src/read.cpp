@@ -3,8 +3,11 @@
 // object, a tree nests too deep or memory runs out, and the read stops with
 // the block emptied. Counts are never trusted for allocation sizes, so a
 // count far beyond the file only runs the reader into the file's end.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
-#include <new>
 
 #include "edd/object_id.h"
 #include "edd/tags.h"
@@ -13,10 +16,11 @@
 namespace tavrin::lirrand {
 namespace {
 
-// Buffered little-endian input; any short read is the end of the file.
+// Buffered little-endian input; any short read or read error is the end of
+// the file.
 class Input {
  public:
-  explicit Input(std::FILE* file) : file_(file) {}
+  Input(int fd, unsigned char* buffer, size_t capacity) : fd_(fd), buffer_(buffer), capacity_(capacity) {}
   Input(const Input&) = delete;
   Input& operator=(const Input&) = delete;
 
@@ -74,15 +78,25 @@ class Input {
 
   bool fill() {
     pos_ = 0;
-    len_ = std::fread(buffer_, 1, sizeof buffer_, file_);
+    ssize_t got;
+    do got = ::read(fd_, buffer_, capacity_);
+    while (got < 0 && errno == EINTR);
+    len_ = got > 0 ? static_cast<size_t>(got) : 0;
     return len_ > 0;
   }
 
-  std::FILE* file_;
+  int fd_;
+  unsigned char* buffer_;
+  size_t capacity_;
   size_t pos_ = 0;
   size_t len_ = 0;
-  unsigned char buffer_[64 * 1024];
 };
+
+// Module-wide like the staging buffer, and read with plain read(): a heap
+// buffer (or a FILE's) per read would be the first large request after a
+// free of millions of nodes and make the allocator sort them all before the
+// first node is read.
+unsigned char g_input[64 * 1024];
 
 // Reads one node's tag, value and child count.
 bool readNode(Input& in, EddNode* node, int32_t* childCount) {
@@ -104,7 +118,7 @@ struct Open {
 
 // Reads one tree into *root. Each node is linked into its parent before its
 // own children are read, so on failure freeing *root frees all of it.
-bool readTree(Input& in, EddNode** root) {
+bool readTree(Input& in, PodStack<Open>& open, EddNode** root) {
   EddNode* top = newNode();
   *root = top;
   if (top == nullptr) return false;
@@ -121,7 +135,6 @@ bool readTree(Input& in, EddNode** root) {
   count = static_cast<int32_t>(raw);
   if (count <= 0) return true;
 
-  PodStack<Open> open;
   if (!open.push({top, nullptr, static_cast<uint32_t>(count)})) return false;
   while (!open.empty()) {
     Open& parent = open.top();
@@ -145,11 +158,14 @@ bool readTree(Input& in, EddNode** root) {
 }
 
 bool readLists(Input& in, EddBlock* block) {
+  // One stack for the whole read: it only ever grows to the deepest tree.
+  PodStack<Open> open;
   for (int list = 0; list < EDD_LIST_COUNT; ++list) {
     EddElement* last = nullptr;
     for (uint32_t n = 0; n < block->counts[list]; ++n) {
       EddNode* root = nullptr;
-      bool ok = readTree(in, &root);
+      open.clear();
+      bool ok = readTree(in, open, &root);
       auto* element = ok ? static_cast<EddElement*>(std::calloc(1, sizeof(EddElement))) : nullptr;
       if (element == nullptr) {
         freeChain(root);
@@ -219,17 +235,13 @@ bool objectId(const EddNode* root, int32_t* id) noexcept {
 }
 
 int32_t readDescription(EddBlock* block, const char* path) noexcept {
-  std::FILE* file = std::fopen(path, "rb");
-  if (file == nullptr) return 0;
-  auto* in = static_cast<Input*>(std::malloc(sizeof(Input)));
-  bool ok = in != nullptr;
-  if (ok) {
-    new (in) Input(file);
-    ok = readAll(*in, block);
-    in->~Input();
-    std::free(in);
-  }
-  std::fclose(file);
+  int fd;
+  do fd = ::open(path, O_RDONLY | O_CLOEXEC);
+  while (fd < 0 && errno == EINTR);
+  if (fd < 0) return 0;
+  Input in(fd, g_input, sizeof g_input);
+  const bool ok = readAll(in, block);
+  ::close(fd);
   if (!ok) {
     freeContents(block);
     std::memset(block, 0, sizeof *block);

@@ -16,13 +16,6 @@ using eddtext::Document;
 using eddtext::Node;
 using eddtext::Tree;
 
-bool allZero(const EddBlock& block) {
-  const auto* bytes = reinterpret_cast<const unsigned char*>(&block);
-  for (size_t i = 0; i < sizeof block; ++i)
-    if (bytes[i] != 0) return false;
-  return true;
-}
-
 void expectRefused(const EddFixture& edd) {
   EXPECT_EQ(edd.result(), 0);
   EXPECT_TRUE(allZero(edd.block()));

@@ -11,13 +11,6 @@
 namespace tavrin::testing {
 namespace {
 
-bool allZero(const EddBlock& block) {
-  const auto* bytes = reinterpret_cast<const unsigned char*>(&block);
-  for (size_t i = 0; i < sizeof block; ++i)
-    if (bytes[i] != 0) return false;
-  return true;
-}
-
 std::vector<uint16_t> tags(const std::vector<const EddNode*>& nodes) {
   std::vector<uint16_t> out;
   for (const EddNode* n : nodes) out.push_back(n->tag);

@@ -4,15 +4,10 @@
 
 #include "eddtext/binary.h"
 #include "eddtext/text_form.h"
+#include "assembled.h"
 
 namespace tavrin::eddtext {
 namespace {
-
-Document assembled(std::string_view text) {
-  Assembled a = assembleText(text, "test");
-  EXPECT_TRUE(a.document) << a.error;
-  return a.document.value_or(Document{});
-}
 
 std::string error(std::string_view text) {
   Assembled a = assembleText(text, "f.txt");

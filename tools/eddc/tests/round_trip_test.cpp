@@ -7,15 +7,10 @@
 #include "edd/tags.h"
 #include "eddtext/binary.h"
 #include "eddtext/text_form.h"
+#include "assembled.h"
 
 namespace tavrin::eddtext {
 namespace {
-
-Document assembled(std::string_view text) {
-  Assembled a = assembleText(text, "test");
-  EXPECT_TRUE(a.document) << a.error;
-  return a.document.value_or(Document{});
-}
 
 void expectRoundTrip(const Document& doc) {
   const std::string bytes = writeBinary(doc);
