@@ -2,6 +2,10 @@
 //   eddc dump FILE.bin            print a description file as a readable tree
 //   eddc asm FILE.txt -o FILE.bin turn that readable form back into the file
 // The EDDL compiler joins them as a subcommand of its own.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -58,23 +62,40 @@ int dump(const std::vector<std::string>& args) {
   return 0;
 }
 
-// Writes next to the target and renames, so a failed run leaves no output.
+// A regular file (or a link to one) is replaced atomically: the bytes go to
+// a fresh file beside it that is renamed over it, so a failed run leaves the
+// old file. Anything else (a device such as /dev/stdout, a pipe) is written
+// into directly; renaming over it would replace the device itself.
 bool writeFile(const std::string& path, const std::string& bytes) {
-  const std::string temporary = path + ".eddc-tmp";
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  const fs::file_status status = fs::status(path, ec);
+  if (fs::exists(status) && !fs::is_regular_file(status)) {
+    std::ofstream out(path, std::ios::binary);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     out.close();
-    if (!out) {
-      std::error_code ignored;
-      std::filesystem::remove(temporary, ignored);
-      return false;
-    }
+    return static_cast<bool>(out);
   }
-  std::error_code ec;
-  std::filesystem::rename(temporary, path, ec);
-  if (ec) std::filesystem::remove(temporary, ec);
-  return !ec;
+  const std::string target = fs::is_symlink(fs::symlink_status(path, ec)) ? fs::canonical(path, ec).string() : path;
+  if (target.empty()) return false;
+  std::string temporary = target + ".XXXXXX";
+  const int fd = ::mkstemp(temporary.data());
+  if (fd < 0) return false;
+  bool ok = true;
+  for (size_t done = 0; ok && done < bytes.size();) {
+    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    ok = n > 0;
+    done += ok ? static_cast<size_t>(n) : 0;
+  }
+  ok = ::close(fd) == 0 && ok;
+  // mkstemp makes the file private; give it the usual mode.
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  ok = ok && ::chmod(temporary.c_str(), 0666 & ~mask) == 0;
+  if (ok) ok = ::rename(temporary.c_str(), target.c_str()) == 0;
+  if (!ok) ::unlink(temporary.c_str());
+  return ok;
 }
 
 int assemble(const std::vector<std::string>& args) {

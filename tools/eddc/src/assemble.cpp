@@ -209,10 +209,21 @@ class Assembler {
   // ---- tree nodes
 
   void node(const std::vector<Token>& t, size_t indent) {
-    const uint32_t depth = place(indent, t[0].column);
+    size_t i = 0;
+    uint32_t depth;
+    if (t[0].kind == Token::Word && t[0].text[0] == '@') {
+      depth = explicitDepth(t[0]);
+      ++i;
+      if (i == t.size()) stop(t[0].column, "a node follows its depth");
+    } else {
+      depth = place(indent, t[0].column);
+    }
+    auto& trees = doc_.lists[list_];
+    const uint32_t before = trees.empty() ? 0 : trees.back().back().depth;
+    if (depth > before + 1)
+      stop(t[0].column, "this node would lie " + std::to_string(depth - before) + " levels below the node before it");
     Node n;
     n.depth = depth;
-    size_t i = 0;
     n.tag = tag(t, i);
     TextUse use{list_, 0, 0, std::nullopt, {}, lineNumber_, 0};
     bool textUse = false;
@@ -228,7 +239,6 @@ class Assembler {
       }
       options({t[i]}, 0, "children", [&](const Token& v) { n.declaredChildren = word32(v, "a child count"); });
     }
-    auto& trees = doc_.lists[list_];
     if (depth == 0) trees.emplace_back();
     trees.back().push_back(n);
     if (textUse) {
@@ -236,6 +246,17 @@ class Assembler {
       use.node = trees.back().size() - 1;
       textUses_.push_back(std::move(use));
     }
+  }
+
+  // "@N": the node's depth stated outright (1 for a root's child), which
+  // dumps use for deep nodes so they need not be indented in proportion.
+  // Such lines leave the indentation levels alone.
+  uint32_t explicitDepth(const Token& t) {
+    auto depth = integer(std::string_view(t.text).substr(1));
+    if (!depth || *depth < 1 || *depth > UINT32_MAX || t.text[1] == '-')
+      stop(t.column, "expected a depth of 1 or more after '@', not '" + t.text + "'");
+    if (doc_.lists[list_].empty()) stop(t.column, "a tree starts with its root, which has no '@' depth");
+    return static_cast<uint32_t>(*depth);
   }
 
   static bool isOption(const Token& t) { return t.kind == Token::Word && t.text.find('=') != std::string::npos; }

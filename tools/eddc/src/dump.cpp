@@ -12,6 +12,8 @@ namespace {
 // why a read returned 0.
 constexpr size_t kLoaderTextLimit = 10239;
 constexpr uint32_t kLoaderDepthLimit = 10000;
+// Deeper nodes state their depth as "@N" instead of being indented.
+constexpr uint32_t kIndentedLevels = 50;
 
 std::string counted(size_t n, const char* noun) {
   return std::to_string(n) + " " + noun + (n == 1 ? "" : "s");
@@ -77,7 +79,14 @@ class Dumper {
   }
 
   void line(const Node& node, std::string comment) {
-    out_.append(2 + 2 * static_cast<size_t>(node.depth), ' ');
+    if (node.depth <= kIndentedLevels) {
+      out_.append(2 + 2 * static_cast<size_t>(node.depth), ' ');
+    } else {
+      // Indenting every level would make a dump grow with the square of
+      // the file for hostile, deeply nested trees.
+      out_.append(2 + 2 * static_cast<size_t>(kIndentedLevels + 1), ' ');
+      out_ += "@" + std::to_string(node.depth) + " ";
+    }
     out_ += std::to_string(node.tag);
     if (auto name = edd::tagName(node.tag); !name.empty()) {
       out_ += ' ';

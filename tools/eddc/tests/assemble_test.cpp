@@ -88,6 +88,30 @@ TEST(EddAssemble, IndentationBuildsTheTree) {
   EXPECT_EQ(childCounts(doc.lists[3][0]), (std::vector<uint32_t>{2, 1, 0, 0}));
 }
 
+TEST(EddAssemble, StatedDepthsMixWithIndentation) {
+  const Document stated = assembled(R"(
+    list 14
+      method
+        @1 label
+        @2 direct
+          @3 string
+        @2 if
+        expression
+        @2 integer-constant 1
+  )");
+  const Document indented = assembled(R"(
+    list 14
+      method
+        label
+          direct
+            string
+          if
+        expression
+          integer-constant 1
+  )");
+  EXPECT_EQ(stated, indented);
+}
+
 TEST(EddAssemble, HostileCountsAreWrittenAsDeclared) {
   const Document doc = assembled("list 1 count=9\n  menu children=1000000\ntexts count=-7\n");
   const std::string bytes = writeBinary(doc);
@@ -136,6 +160,13 @@ TEST(EddAssemble, MistakesArePointedAtByLineAndColumn) {
       {"list 0\n  menu\n    identifier 0 \"x\"\ntexts\n  \"y\"\n", "f.txt:3:18: text 0 is \"y\", not \"x\""},
       {"header 0 0 0 0\nheader 0 0 0 0\n", "f.txt:2:1: 'header' may appear only once"},
       {"trailing 5\n", "f.txt:1:1: 'trailing' takes one quoted text"},
+      {"list 0\n  @1 menu\n", "f.txt:2:3: a tree starts with its root, which has no '@' depth"},
+      {"list 0\n  menu\n  @0 menu\n", "f.txt:3:3: expected a depth of 1 or more after '@', not '@0'"},
+      {"list 0\n  menu\n  @x\n", "f.txt:3:3: expected a depth of 1 or more after '@', not '@x'"},
+      {"list 0\n  menu\n  @1\n", "f.txt:3:3: a node follows its depth"},
+      {"list 0\n  menu\n    label\n  @3 label\n", "f.txt:4:3: this node would lie 2 levels below the node before it"},
+      {"list 0\n  menu\n    label\n      label\n  @1 label\n        label\n",
+       "f.txt:6:9: this node would lie 2 levels below the node before it"},
   };
   for (const auto& [text, message] : cases) EXPECT_EQ(error(text), message);
 }

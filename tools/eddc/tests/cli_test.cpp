@@ -1,11 +1,15 @@
 // eddc as a person or a build script runs it: exit codes, messages on
 // standard error, and no output file after a failed assembly.
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
 
+#include "testing/edd_fixture.h"
 #include "testing/temp_dir.h"
 
 namespace tavrin::testing {
@@ -63,6 +67,33 @@ TEST(EddcCommand, DumpOfACutFileShowsWhatCameBeforeAndFails) {
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.out.find("22 variable  # id 0"), std::string::npos) << run.out;
   EXPECT_NE(run.err.find(": at byte 130: the file ends inside tree 1 of list 0"), std::string::npos) << run.err;
+}
+
+// Only a regular file may be replaced by renaming a new one over it: a pipe
+// or a device given as the output is written into, and a link keeps linking.
+TEST(EddcCommand, OutputThroughALinkOrIntoAPipeKeepsWhatThePathIs) {
+  TempDir dir;
+  dir.write("in.txt", "list 0\n  variable\n    identifier \"v\"\n");
+  const std::string expected = assembleEdd(dir.read("in.txt"));
+
+  dir.write("real.bin", "old");
+  std::filesystem::create_symlink(dir.file("real.bin"), dir.file("link.bin"));
+  ASSERT_EQ(eddc(dir, "asm '" + dir.file("in.txt") + "' -o '" + dir.file("link.bin") + "'").status, 0);
+  EXPECT_TRUE(std::filesystem::is_symlink(dir.file("link.bin")));
+  EXPECT_EQ(dir.read("real.bin"), expected);
+
+  ASSERT_EQ(::mkfifo(dir.file("pipe").c_str(), 0600), 0);
+  // Opened first and without blocking, so eddc's open for writing does not
+  // wait for a reader; the bytes wait in the pipe.
+  const int reader = ::open(dir.file("pipe").c_str(), O_RDONLY | O_NONBLOCK);
+  ASSERT_GE(reader, 0);
+  Outcome run = eddc(dir, "asm '" + dir.file("in.txt") + "' -o '" + dir.file("pipe") + "'");
+  std::string received(4096, '\0');
+  const ssize_t n = ::read(reader, received.data(), received.size());
+  ::close(reader);
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_TRUE(std::filesystem::is_fifo(dir.file("pipe")));
+  EXPECT_EQ(received.substr(0, n > 0 ? static_cast<size_t>(n) : 0), expected);
 }
 
 TEST(EddcCommand, UsageAndMissingFiles) {

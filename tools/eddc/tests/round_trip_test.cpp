@@ -90,6 +90,24 @@ TEST(EddRoundTrip, OddFilesKeepEveryByte) {
   expectRoundTrip(doc);
 }
 
+// Indenting every level would make the dump of a deep chain quadratic in
+// the file; deep nodes state their depth instead.
+TEST(EddRoundTrip, DeepTreesDumpInSpaceProportionalToTheFile) {
+  Document doc;
+  for (int chains = 0; chains < 3; ++chains) {
+    Tree tree{{15, 0, 0, {}}};
+    for (uint32_t depth = 1; depth < 30000; ++depth) tree.push_back({405, 0, depth, {}});
+    for (uint32_t depth = 29999; depth > 25000; depth -= 1000) tree.push_back({399, depth, depth, {}});
+    doc.lists[14].push_back(std::move(tree));
+  }
+  const std::string text = dumpText(doc);
+  EXPECT_LT(text.size(), 3u * 30000 * 140);
+  EXPECT_NE(text.find("\n" + std::string(104, ' ') + "@51 405 expression\n"), std::string::npos);
+  Assembled back = assembleText(text, "dump");
+  ASSERT_TRUE(back.document) << back.error;
+  EXPECT_TRUE(*back.document == doc);
+}
+
 TEST(EddRoundTrip, DumpShowsNamesValuesTextsAndWhatTheLoaderRefuses) {
   Document doc = assembled(R"(
     header 1 2 3 4
