@@ -3,7 +3,12 @@
 // sanitizer build checks) or a hang.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cstring>
+#include <fstream>
 
 #include "eddtext/binary.h"
 #include "testing/edd_fixture.h"
@@ -147,6 +152,52 @@ TEST(LirrandHostile, HundredsOfThousandsOfObjectsInOneList) {
   const std::string out = many.scratch("many.bin");
   ASSERT_EQ(Lirrand::get().print(&many.block(), out.c_str()), 0);
   EXPECT_EQ(TempDir::slurp(out), many.bytes());
+}
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kAddressSanitizer = true;
+#else
+constexpr bool kAddressSanitizer = false;
+#endif
+
+size_t dataSegmentBytes() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line))
+    if (line.rfind("VmData:", 0) == 0) return std::stoul(line.substr(7)) * 1024;
+  return 0;
+}
+
+// Memory runs out half way through a large tree: the read ends like any other
+// refused file. Runs in a child process whose data segment is capped.
+TEST(LirrandHostile, RunningOutOfMemoryRefusesTheFileCleanly) {
+  if (kAddressSanitizer) GTEST_SKIP() << "the sanitizer's allocator aborts instead of failing an allocation";
+  Document doc;
+  Tree tree{{22, 0, 0, {}}};
+  for (uint32_t i = 0; i < 1000000; ++i) tree.push_back({399, i, 1, {}});
+  doc.lists[0].push_back(std::move(tree));
+  TempDir dir;
+  dir.write("big.bin", eddtext::writeBinary(doc));
+  const std::string path = dir.file("big.bin");
+  const Lirrand& lib = Lirrand::get();
+
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    const rlim_t cap = dataSegmentBytes() + (8 << 20);  // far below the 32 MB of nodes
+    const rlimit limit{cap, cap};
+    EddBlock block;
+    std::memset(&block, 0x5A, sizeof block);
+    const bool refused = ::setrlimit(RLIMIT_DATA, &limit) == 0 && lib.read(&block, path.c_str()) == 0 &&
+                         allZero(block);
+    ::_exit(refused ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status)) << "the reader crashed on a failed allocation";
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  // With room enough the same file loads.
+  EXPECT_EQ(EddFixture::fromBytes(dir.read("big.bin")).list(0).size(), 1u);
 }
 
 }  // namespace
