@@ -1,0 +1,136 @@
+#include "my_modbus_comm.h"
+
+#include <algorithm>
+#include <array>
+#include <thread>
+
+namespace tavrin::ostrelle {
+
+CMyModbusComm::CMyModbusComm(std::unique_ptr<SerialLine> line) : CMySerialPort(std::move(line)) {}
+
+// The worker calls OnRxData: it must be gone before this object is.
+CMyModbusComm::~CMyModbusComm() { Close(); }
+
+bool CMyModbusComm::setTiming(const ModbusTiming& t) {
+  auto valid = [](std::chrono::milliseconds d) { return d >= std::chrono::milliseconds(0) && d <= std::chrono::seconds(60); };
+  if (!valid(t.addressWait) || !valid(t.frameWait) || !valid(t.postAttemptPause) || !valid(t.retryPeriod) ||
+      t.retryPeriod < t.postAttemptPause)
+    return false;
+  timing_ = t;
+  return true;
+}
+
+uint8_t CMyModbusComm::lastError() const {
+  std::lock_guard lock(lock_);
+  return parser_.lastError();
+}
+
+uint8_t CMyModbusComm::MbRead(uint8_t slave, uint8_t function, uint16_t start, uint16_t byteCount, uint8_t* data,
+                              uint8_t* dataLength) {
+  return Run(buildReadRequest(slave, function, start, byteCount), slave, function, data, dataLength);
+}
+
+uint8_t CMyModbusComm::MbWrite(uint8_t slave, uint8_t function, uint16_t start, const uint8_t* data,
+                               uint8_t byteCount) {
+  if (byteCount % 2 != 0) {
+    std::lock_guard lock(lock_);
+    parser_.setLastError(code(Status::OddByteCount));
+    return code(Status::OddByteCount);
+  }
+  std::optional<Request> request;
+  if (data != nullptr || byteCount == 0)
+    request = buildWriteRequest(slave, function, start, std::span<const uint8_t>(data, byteCount));
+  if (!request) {
+    // Nothing is sent; an error left by the previous transaction wins.
+    uint8_t previous = lastError();
+    return previous != 0 ? previous : code(Status::CannotBuild);
+  }
+  uint8_t status = Run(*request, slave, function, nullptr, nullptr);
+  return status;
+}
+
+uint8_t CMyModbusComm::Run(const Request& request, uint8_t slave, uint8_t function, uint8_t* data,
+                           uint8_t* dataLength) {
+  {
+    std::lock_guard lock(lock_);
+    parser_.expect(slave, function);
+  }
+  bool ok = SendWithRetries(request);
+
+  std::array<uint8_t, ReplyParser::kMaxReply> reply{};
+  size_t length = 0;
+  uint8_t status = 0;
+  {
+    std::lock_guard lock(lock_);
+    if (!ok && parser_.lastError() == 0) parser_.setLastError(code(Status::NoResponse));
+    if (ok) {
+      auto received = parser_.received();
+      length = std::min(received.size(), reply.size());
+      std::copy_n(received.begin(), length, reply.begin());
+      if ((reply[1] & kExceptionBit) != 0) {
+        // Code 0 is no exception a slave can mean; as a status it would
+        // read as success.
+        parser_.setLastError(reply[2] != 0 ? reply[2] : code(Status::BadFunction));
+        ok = false;
+      }
+    }
+    parser_.clearExpected();
+    status = parser_.lastError();
+  }
+  if (!ok) return status != 0 ? status : code(Status::CannotBuild);
+
+  // Functions 1 and 2 carry a byte count and data exactly as 3 and 4 do.
+  bool carriesData = function >= 1 && function <= 4 && reply[1] == function && length >= 5;
+  if (carriesData) {
+    size_t count = std::min<size_t>({reply[2], length - 5, 255});
+    if (dataLength != nullptr) *dataLength = static_cast<uint8_t>(count);
+    if (data != nullptr) std::copy_n(reply.begin() + 3, count, data);
+  }
+  return code(Status::Ok);
+}
+
+bool CMyModbusComm::SendWithRetries(const Request& request) {
+  for (int attempt = 0; attempt < kAttempts; ++attempt) {
+    if (Transact(request)) return true;
+    std::this_thread::sleep_for(timing_.retryPeriod - timing_.postAttemptPause);
+  }
+  return false;
+}
+
+bool CMyModbusComm::Transact(const Request& request) {
+  {
+    std::lock_guard lock(lock_);
+    parser_.beginAttempt(request.view());
+    attemptPurge_ = kNoPurge;
+  }
+  DriveDirection(true);
+  bool written = Write(request.view()) != 0;
+  DriveDirection(false);
+
+  bool ok = false;
+  {
+    std::unique_lock lock(lock_);
+    if (written &&
+        changed_.wait_for(lock, timing_.addressWait, [this] { return parser_.addressSeen(); }))
+      ok = changed_.wait_for(lock, timing_.frameWait, [this] { return parser_.frameComplete(); });
+    parser_.endAttempt();
+  }
+  std::this_thread::sleep_for(timing_.postAttemptPause);
+  return ok;
+}
+
+void CMyModbusComm::OnPurged(uint64_t purge) {
+  std::lock_guard lock(lock_);
+  attemptPurge_ = purge;
+}
+
+void CMyModbusComm::OnRxData(const uint8_t* data, size_t length) {
+  {
+    std::lock_guard lock(lock_);
+    if (BlockPurge() != attemptPurge_) return;
+    parser_.feed({data, length});
+  }
+  changed_.notify_all();
+}
+
+}  // namespace tavrin::ostrelle

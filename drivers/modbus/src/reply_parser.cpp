@@ -1,0 +1,158 @@
+#include "reply_parser.h"
+
+#include <algorithm>
+
+#include "modbus_crc.h"
+#include "modbus_frames.h"
+
+namespace tavrin::ostrelle {
+namespace {
+// Address, function, byte count and the two CRC bytes around the data.
+constexpr size_t kFrameOverhead = 5;
+}  // namespace
+
+void ReplyParser::expect(uint8_t slave, uint8_t function) {
+  expectedSlave_ = slave;
+  expectedFunction_ = function;
+}
+
+void ReplyParser::beginAttempt(std::span<const uint8_t> request) {
+  lastError_ = 0;
+  addressSeen_ = false;
+  frameComplete_ = false;
+  echo_.fill(0);
+  if (request.size() >= 6) std::copy(request.begin() + 2, request.begin() + 6, echo_.begin());
+  reset();
+  awaiting_ = true;
+}
+
+void ReplyParser::reset() {
+  state_ = State::Address;
+  length_ = 0;
+  expectedDataCount_ = 0;
+  dataCounter_ = 0;
+  echoCounter_ = 0;
+  quantityCounter_ = 0;
+  crcCounter_ = 0;
+  frameStatus_ = FrameStatus::Assembling;
+}
+
+void ReplyParser::feed(std::span<const uint8_t> block) {
+  if (!awaiting_ || frameComplete_) return;
+  size_t rejections = 0;
+  size_t i = 0;
+  while (i < block.size()) {
+    switch (take(block[i])) {
+      case Step::Next:
+        ++i;
+        break;
+      case Step::Reject:
+        reset();
+        i = ++rejections;
+        break;
+      case Step::Complete:
+        return;
+    }
+  }
+}
+
+void ReplyParser::collect(size_t count) {
+  expectedDataCount_ = count;
+  dataCounter_ = 0;
+  crcCounter_ = 0;
+  state_ = count == 0 ? State::Crc : State::Data;
+}
+
+bool ReplyParser::lastTwoEqual(uint8_t high, uint8_t low) const {
+  return buffer_[length_ - 2] == high && buffer_[length_ - 1] == low;
+}
+
+ReplyParser::Step ReplyParser::take(uint8_t b) {
+  switch (state_) {
+    case State::Address:
+      if (b != expectedSlave_) return Step::Reject;
+      addressSeen_ = true;
+      buffer_[0] = b;
+      length_ = 1;
+      frameStatus_ = FrameStatus::Assembling;
+      state_ = State::Function;
+      return Step::Next;
+
+    case State::Function:
+      if (b == (expectedFunction_ | kExceptionBit)) {
+        store(b);
+        collect(1);
+      } else if (b == expectedFunction_ && b >= 1 && b <= 4) {
+        store(b);
+        state_ = State::ByteCount;
+      } else if (b == expectedFunction_ && (b == 6 || b == 16)) {
+        store(b);
+        echoCounter_ = 0;
+        state_ = State::EchoAddress;
+      } else {
+        lastError_ = code(Status::BadFunction);
+        return Step::Reject;
+      }
+      return Step::Next;
+
+    case State::ByteCount:
+      if (b > kMaxReply - kFrameOverhead) return Step::Reject;
+      store(b);
+      collect(b);
+      return Step::Next;
+
+    case State::Data:
+      store(b);
+      if (++dataCounter_ >= expectedDataCount_) {
+        crcCounter_ = 0;
+        state_ = State::Crc;
+      }
+      return Step::Next;
+
+    case State::EchoAddress:
+      store(b);
+      if (++echoCounter_ < 2) return Step::Next;
+      if (echoCounter_ > 2 || !lastTwoEqual(echo_[0], echo_[1])) {
+        lastError_ = code(Status::AddressMismatch);
+        return Step::Reject;
+      }
+      if (buffer_[1] == 6) {
+        collect(2);
+      } else {
+        quantityCounter_ = 0;
+        state_ = State::EchoQuantity;
+      }
+      return Step::Next;
+
+    case State::EchoQuantity:
+      store(b);
+      if (++quantityCounter_ < 2) return Step::Next;
+      if (quantityCounter_ > 2 || !lastTwoEqual(echo_[2], echo_[3])) {
+        lastError_ = code(Status::QuantityMismatch);
+        return Step::Reject;
+      }
+      crcCounter_ = 0;
+      state_ = State::Crc;
+      return Step::Next;
+
+    case State::Crc:
+      if (++crcCounter_ > 2) {
+        reset();
+        return Step::Next;
+      }
+      store(b);
+      if (crcCounter_ < 2) return Step::Next;
+      if (crcMatches(received())) {
+        frameStatus_ = FrameStatus::Complete;
+        frameComplete_ = true;
+        return Step::Complete;
+      }
+      reset();
+      frameStatus_ = FrameStatus::CrcFailed;
+      lastError_ = code(Status::CrcError);
+      return Step::Next;
+  }
+  return Step::Reject;
+}
+
+}  // namespace tavrin::ostrelle

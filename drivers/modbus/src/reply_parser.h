@@ -1,0 +1,83 @@
+// Recognises a Modbus RTU reply byte by byte as it arrives, for the request
+// of the attempt in progress. Not thread-safe: the master serialises access.
+//
+// A reply is address, function, then by function: a byte count and that many
+// data bytes (1 to 4), the echoed start register and a register value (6) or
+// register quantity (16), or one exception code (function with bit 7 set);
+// then the CRC. Bytes that cannot start or continue the expected reply are
+// rejected: the scan restarts at the block position given by the number of
+// rejections so far in that block, so leading noise is skipped a byte at a
+// time and bytes of a false start are looked at again.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+namespace tavrin::ostrelle {
+
+class ReplyParser {
+ public:
+  // The longest valid RTU frame. Anything longer is rejected rather than
+  // allowed to wrap the 8-bit receive length the callers see.
+  static constexpr size_t kMaxReply = 256;
+
+  enum class State { Address, Function, ByteCount, Data, EchoAddress, EchoQuantity, Crc };
+  enum class FrameStatus : uint8_t { Complete = 1, CrcFailed = 2, Assembling = 4 };
+
+  // The slave and function of the request in progress (0 between requests).
+  void expect(uint8_t slave, uint8_t function);
+  void clearExpected() { expect(0, 0); }
+
+  // Starts one attempt for the request: clears the last error and both
+  // events, remembers the start register and quantity that replies must
+  // echo, and accepts bytes from now on.
+  void beginAttempt(std::span<const uint8_t> request);
+  // Stops accepting bytes.
+  void endAttempt() { awaiting_ = false; }
+
+  // One block of received bytes. Dropped whole outside an attempt and once a
+  // reply is complete, so a completed reply stays as it was until the next
+  // attempt begins.
+  void feed(std::span<const uint8_t> block);
+
+  bool awaiting() const { return awaiting_; }
+  bool addressSeen() const { return addressSeen_; }
+  bool frameComplete() const { return frameComplete_; }
+  State state() const { return state_; }
+  FrameStatus frameStatus() const { return frameStatus_; }
+  uint8_t lastError() const { return lastError_; }
+  void setLastError(uint8_t status) { lastError_ = status; }
+  // The bytes of the reply, or of the one being assembled.
+  std::span<const uint8_t> received() const { return {buffer_.data(), length_}; }
+
+ private:
+  enum class Step { Next, Reject, Complete };
+
+  void reset();
+  Step take(uint8_t b);
+  void store(uint8_t b) { buffer_[length_++] = b; }
+  void collect(size_t count);
+  bool lastTwoEqual(uint8_t high, uint8_t low) const;
+
+  State state_ = State::Address;
+  uint8_t expectedSlave_ = 0;
+  uint8_t expectedFunction_ = 0;
+  size_t expectedDataCount_ = 0;
+  size_t dataCounter_ = 0;
+  int echoCounter_ = 0;
+  int quantityCounter_ = 0;
+  int crcCounter_ = 0;
+  uint8_t lastError_ = 0;
+  FrameStatus frameStatus_ = FrameStatus::Assembling;
+  bool awaiting_ = false;
+  bool addressSeen_ = false;
+  bool frameComplete_ = false;
+  // Start register and quantity (or value) of the request, as sent.
+  std::array<uint8_t, 4> echo_{};
+  std::array<uint8_t, kMaxReply> buffer_{};
+  size_t length_ = 0;
+};
+
+}  // namespace tavrin::ostrelle
