@@ -12,11 +12,12 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// The hold sleeps until this close to its end and polls the clock for the
-// rest: a sleep alone overshoots by the scheduler's latency (a character at
-// 19200 baud lasts 0.57 ms), polling alone would burn a core for the whole
-// frame (85 ms for 8 bytes at 1200 baud).
-constexpr double kPollWindowMs = 2.0;
+// The hold polls the clock: a sleep overshoots by the scheduler's wake-up
+// latency, and RTS held too long collides with the slave's reply (a
+// character at 19200 baud lasts 0.57 ms). Only a frame longer than the
+// polling window (from about 5000 baud down) sleeps through its first part,
+// so that 85 ms at 1200 baud do not burn a core.
+constexpr double kPollWindowMs = 5.0;
 
 std::optional<platform::Parity> parityOfCode(int code) {
   switch (code) {

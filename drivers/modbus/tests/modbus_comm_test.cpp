@@ -79,12 +79,6 @@ TEST_F(ModbusCommTest, ReadsHoldingRegisters) {
   EXPECT_EQ(data[4], 0xCC) << "nothing beyond the reply's data";
 }
 
-TEST_F(ModbusCommTest, OddByteCountAsksForWholeRegisters) {
-  auto slave = answerOnce(pty, 8, kTwoRegisters);
-  EXPECT_EQ(read(3, 0, 5), 0);
-  EXPECT_EQ(hex(slave.get()), "01 03 00 00 00 02 C4 0B");
-}
-
 TEST_F(ModbusCommTest, CoilsAndDiscreteInputsReturnTheirData) {
   auto coils = answerOnce(pty, 8, framed("01 01 02 49 02"));
   EXPECT_EQ(read(1, 0, 20), 0);
