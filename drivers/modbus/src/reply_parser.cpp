@@ -63,8 +63,14 @@ void ReplyParser::collect(size_t count) {
   state_ = count == 0 ? State::Crc : State::Data;
 }
 
-bool ReplyParser::lastTwoEqual(uint8_t high, uint8_t low) const {
-  return buffer_[length_ - 2] == high && buffer_[length_ - 1] == low;
+std::optional<ReplyParser::Step> ReplyParser::takeEcho(uint8_t b, int& counter, size_t at, Status mismatch) {
+  store(b);
+  if (++counter < 2) return Step::Next;
+  if (counter > 2 || buffer_[length_ - 2] != echo_[at] || buffer_[length_ - 1] != echo_[at + 1]) {
+    lastError_ = code(mismatch);
+    return Step::Reject;
+  }
+  return std::nullopt;
 }
 
 ReplyParser::Step ReplyParser::take(uint8_t b) {
@@ -110,12 +116,7 @@ ReplyParser::Step ReplyParser::take(uint8_t b) {
       return Step::Next;
 
     case State::EchoAddress:
-      store(b);
-      if (++echoCounter_ < 2) return Step::Next;
-      if (echoCounter_ > 2 || !lastTwoEqual(echo_[0], echo_[1])) {
-        lastError_ = code(Status::AddressMismatch);
-        return Step::Reject;
-      }
+      if (auto step = takeEcho(b, echoCounter_, 0, Status::AddressMismatch)) return *step;
       if (buffer_[1] == 6) {
         collect(2);
       } else {
@@ -125,12 +126,7 @@ ReplyParser::Step ReplyParser::take(uint8_t b) {
       return Step::Next;
 
     case State::EchoQuantity:
-      store(b);
-      if (++quantityCounter_ < 2) return Step::Next;
-      if (quantityCounter_ > 2 || !lastTwoEqual(echo_[2], echo_[3])) {
-        lastError_ = code(Status::QuantityMismatch);
-        return Step::Reject;
-      }
+      if (auto step = takeEcho(b, quantityCounter_, 2, Status::QuantityMismatch)) return *step;
       crcCounter_ = 0;
       state_ = State::Crc;
       return Step::Next;

@@ -13,7 +13,10 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
+
+#include "modbus_frames.h"
 
 namespace tavrin::ostrelle {
 
@@ -59,7 +62,10 @@ class ReplyParser {
   Step take(uint8_t b);
   void store(uint8_t b) { buffer_[length_++] = b; }
   void collect(size_t count);
-  bool lastTwoEqual(uint8_t high, uint8_t low) const;
+  // Stores one byte of a two-byte echo of the request at echo_[at]: Next
+  // while the echo is incomplete, Reject (recording the status) when it
+  // differs, nothing once it matched.
+  std::optional<Step> takeEcho(uint8_t b, int& counter, size_t at, Status mismatch);
 
   State state_ = State::Address;
   uint8_t expectedSlave_ = 0;

@@ -63,7 +63,7 @@ class ModbusCommTest : public ::testing::Test {
   }
   std::string dataHex() const { return hex({data.begin(), data.begin() + length}); }
 
-  const ModbusTiming fast{300ms, 300ms, 2ms, 4ms};
+  const ModbusTiming fast{500ms, 500ms, 2ms, 4ms};
   PtyPair pty;
   CMyModbusComm comm;
   std::array<uint8_t, 300> data{};

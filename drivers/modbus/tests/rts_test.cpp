@@ -88,7 +88,7 @@ class RtsTest : public ::testing::Test {
       events.clear();
     }
     ASSERT_TRUE(comm.setReopenPause(0ms));
-    ASSERT_TRUE(comm.setTiming({300ms, 300ms, 2ms, 4ms}));
+    ASSERT_TRUE(comm.setTiming({500ms, 500ms, 2ms, 4ms}));
   }
   void TearDown() override {
     comm.Close();
