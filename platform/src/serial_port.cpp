@@ -46,6 +46,16 @@ std::optional<speed_t> speedOfBaud(uint32_t baud) {
   }
 }
 
+std::optional<uint32_t> baudOfSpeed(speed_t speed) {
+  static constexpr uint32_t kRates[] = {50,     75,     110,    134,     150,     200,     300,     600,
+                                        1200,   1800,   2400,   4800,    9600,    19200,   38400,   57600,
+                                        115200, 230400, 460800, 500000,  576000,  921600,  1000000, 1152000,
+                                        1500000, 2000000, 2500000, 3000000, 3500000, 4000000};
+  for (uint32_t rate : kRates)
+    if (speedOfBaud(rate) == speed) return rate;
+  return std::nullopt;
+}
+
 SerialPort::~SerialPort() { close(); }
 
 bool SerialPort::open(const std::string& path, bool exclusive) {

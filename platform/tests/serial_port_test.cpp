@@ -55,6 +55,15 @@ TEST(SerialPortTest, SettingsReadBackThroughTheMaster) {
   EXPECT_FALSE(port.configure(s));
 }
 
+TEST(SerialPortTest, SpeedConstantsMapBackToTheirBaudRates) {
+  for (uint32_t baud : {300u, 9600u, 19200u, 38400u, 115200u, 4000000u}) {
+    auto speed = speedOfBaud(baud);
+    ASSERT_TRUE(speed.has_value()) << baud;
+    EXPECT_EQ(baudOfSpeed(*speed), baud);
+  }
+  EXPECT_FALSE(baudOfSpeed(B0).has_value()) << "a hung-up line has no rate";
+}
+
 TEST(SerialPortTest, ExclusiveOpenIsReleasedOnClose) {
   PtyPair pty;
   {

@@ -35,6 +35,9 @@ struct LineSettings {
 // The termios speed constant of a baud rate, or nothing for a rate termios
 // does not offer.
 std::optional<speed_t> speedOfBaud(uint32_t baud);
+// The baud rate of a termios speed constant (the reverse of speedOfBaud), or
+// nothing for B0 and constants that table does not offer.
+std::optional<uint32_t> baudOfSpeed(speed_t speed);
 
 enum class IoStatus {
   Ok,       // count bytes moved
