@@ -360,10 +360,11 @@ bool Loader::loadProfibus(const DeviceKeys& keys, uint8_t address) {
   }
   // Entries that no key names (identification, calibration) are written
   // back under their own names when they change.
-  for (const auto& [key, entry] : entries) {
+  for (const auto& item : entries) {
+    EntryKey key = item.first;
     bool named = std::any_of(origin.blocks.begin(), origin.blocks.end(),
                              [&](const Profile::Block& b) { return b.ref.slot == key.first && b.ref.number == key.second; });
-    if (!named) origin.blocks.push_back({"", EntryRef{Area::Slot, key.first, key.second}, 0, entry.data});
+    if (!named) origin.blocks.push_back({"", EntryRef{Area::Slot, key.first, key.second}, 0, item.second.data});
   }
   profile_.setup.profibus.push_back(std::move(device));
   return true;

@@ -152,10 +152,12 @@ void PtyLink::schedule(const Transmission& t, Clock::time_point now) {
   if (character > Clock::duration::zero())
     at += character * static_cast<long>(t.requestLength) + character * 7 / 2;
   at = std::max(at, lineFree_);
+  // A byte is there once its last bit is: the first one a character time
+  // after the reply begins.
   for (size_t i = 0; i < t.segments.size(); ++i) {
     const Segment& s = t.segments[i];
     at += std::chrono::milliseconds(s.pauseMs);
-    queue_.push_back({at, s.bytes, 0, t.hangup && i + 1 == t.segments.size(), false});
+    queue_.push_back({at + character, s.bytes, 0, t.hangup && i + 1 == t.segments.size(), false});
     at += character * static_cast<long>(s.bytes.size());
   }
   lineFree_ = at;
@@ -254,13 +256,16 @@ bool PtyLink::run(Simulator& simulator, platform::EventSignal& stop, std::string
       Clock::time_point silenceAt = lastInput_ + quiet;
       wake = wake ? std::min(*wake, silenceAt) : silenceAt;
     }
-    int timeout = -1;
+    // Paced bytes at high rates are due well within a millisecond.
+    timespec timeout{};
     if (wake) {
-      auto left = std::chrono::ceil<std::chrono::milliseconds>(*wake - now).count();
-      timeout = static_cast<int>(std::clamp<long long>(left, 0, 60000));
+      auto left = std::clamp<Clock::duration>(*wake - now, Clock::duration::zero(), std::chrono::seconds(60));
+      auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
+      timeout.tv_sec = static_cast<time_t>(ns / 1000000000);
+      timeout.tv_nsec = static_cast<long>(ns % 1000000000);
     }
     pollfd fds[2] = {{master_, static_cast<short>(POLLIN | (blocked ? POLLOUT : 0)), 0}, {stop.fd(), POLLIN, 0}};
-    int n = ::poll(fds, 2, timeout);
+    int n = ::ppoll(fds, 2, wake ? &timeout : nullptr, nullptr);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) {
       *error = errnoText("poll");

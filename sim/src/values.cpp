@@ -86,7 +86,11 @@ std::optional<Encoding> encodingByName(std::string_view name) {
 void encodeValue(Encoding e, double value, uint8_t* out) {
   size_t size = encodingSize(e);
   if (e == Encoding::F32) {
-    putBigEndian(std::bit_cast<uint32_t>(static_cast<float>(value)), 4, out);
+    // Beyond the float range the conversion is undefined: it becomes infinity.
+    float f = std::fabs(value) > std::numeric_limits<float>::max() && std::isfinite(value)
+                  ? std::copysign(std::numeric_limits<float>::infinity(), static_cast<float>(value > 0 ? 1 : -1))
+                  : static_cast<float>(value);
+    putBigEndian(std::bit_cast<uint32_t>(f), 4, out);
     return;
   }
   if (e == Encoding::F64) {
@@ -125,7 +129,7 @@ std::optional<long long> parseInteger(std::string_view text) {
     base = 16;
     text.remove_prefix(2);
   }
-  if (text.empty() || text.size() > 16) return std::nullopt;
+  if (text.empty() || text.size() > 15) return std::nullopt;  // no overflow below 2^60
   long long v = 0;
   for (char c : text) {
     int d = hexDigit(c);

@@ -66,6 +66,11 @@ TEST(ValuesTest, EncodingsRoundAndHoldTheirLimits) {
   EXPECT_EQ(decodeValue(Encoding::U32, b), 0);
   encodeValue(Encoding::I32, NAN, b);
   EXPECT_EQ(decodeValue(Encoding::I32, b), 0);
+  encodeValue(Encoding::F32, 1e300, b);
+  EXPECT_EQ(test::hex(Bytes(b, b + 4)), "7F 80 00 00") << "beyond the float range: infinity";
+  encodeValue(Encoding::F32, -1e300, b);
+  EXPECT_EQ(test::hex(Bytes(b, b + 4)), "FF 80 00 00");
+  EXPECT_FALSE(parseInteger("0xFFFFFFFFFFFFFFFFFF").has_value());
   encodeValue(Encoding::F32, 101.325, b);
   EXPECT_FLOAT_EQ(static_cast<float>(decodeValue(Encoding::F32, b)), 101.325f);
 }
