@@ -63,6 +63,9 @@ class Loader {
   bool loadModbus(const DeviceKeys& keys, uint8_t address);
   bool loadProfibus(const DeviceKeys& keys, uint8_t address);
   bool readOnlyList(std::string_view text, ModbusSlave* slave, PaTransmitter* device);
+  // "dynamic.<entry>" and "range.<entry>" keys with their values.
+  std::optional<std::pair<EntryRef, DynamicValue>> dynamicOf(const std::string& key, const std::string& value);
+  std::optional<std::pair<EntryRef, ValueLimit>> limitOf(const std::string& key, const std::string& value, Encoding type);
   std::optional<std::string> text(const DeviceKeys& keys, std::string_view name, size_t width);
 
   const platform::KeyFile& file_;
@@ -148,6 +151,24 @@ bool Loader::run() {
   return true;
 }
 
+std::optional<std::pair<EntryRef, DynamicValue>> Loader::dynamicOf(const std::string& key, const std::string& value) {
+  auto ref = parseEntryRef(key.substr(key.find('.') + 1), bus_);
+  std::string why;
+  auto d = parseDynamic(value, &why);
+  if (!ref) return fail(key, "not an entry"), std::nullopt;
+  if (!d) return fail(key, why), std::nullopt;
+  return std::make_pair(*ref, *d);
+}
+
+std::optional<std::pair<EntryRef, ValueLimit>> Loader::limitOf(const std::string& key, const std::string& value, Encoding type) {
+  auto ref = parseEntryRef(key.substr(key.find('.') + 1), bus_);
+  std::string why;
+  auto limit = parseLimit(value, type, &why);
+  if (!ref) return fail(key, "not an entry"), std::nullopt;
+  if (!limit) return fail(key, why), std::nullopt;
+  return std::make_pair(*ref, *limit);
+}
+
 bool Loader::readOnlyList(std::string_view list, ModbusSlave* slave, PaTransmitter* device) {
   for (std::string_view item : words(list)) {
     size_t dash = item.rfind('-');
@@ -221,24 +242,21 @@ bool Loader::loadModbus(const DeviceKeys& keys, uint8_t address) {
   }
   if (keys.readOnly && !readOnlyList(*keys.readOnly, &slave, nullptr)) return false;
   for (const auto& [key, value] : keys.dynamics) {
-    auto ref = parseEntryRef(key.substr(8), bus_);
-    std::string why;
-    auto d = parseDynamic(value, &why);
-    if (!ref) return fail(key, "not an entry");
-    if (!d) return fail(key, why);
-    if (ref->number + (d->end() + 1) / 2 > 0x10000) return fail(key, "runs past address 65535");
-    slave.addDynamic(*tableOf(ref->area), ref->number, *d);
+    auto dynamic = dynamicOf(key, value);
+    if (!dynamic) return false;
+    auto& [ref, d] = *dynamic;
+    if (ref.number + (d.end() + 1) / 2 > 0x10000) return fail(key, "runs past address 65535");
+    slave.addDynamic(*tableOf(ref.area), ref.number, d);
   }
   for (const auto& [key, value] : keys.limits) {
-    auto ref = parseEntryRef(key.substr(6), bus_);
-    std::string why;
-    auto limit = parseLimit(value, Encoding::U16, &why);
-    if (!ref || ref->area != Area::Holding) return fail(key, "limits apply to holding registers");
-    if (!limit) return fail(key, why);
-    for (size_t i = 0; i < (limit->end() + 1) / 2; ++i)
-      if (!slave.has(ModbusTable::Holding, static_cast<uint16_t>(ref->number + i)))
+    auto limited = limitOf(key, value, Encoding::U16);
+    if (!limited) return false;
+    auto& [ref, limit] = *limited;
+    if (ref.area != Area::Holding) return fail(key, "limits apply to holding registers");
+    for (size_t i = 0; i < (limit.end() + 1) / 2; ++i)
+      if (!slave.has(ModbusTable::Holding, static_cast<uint16_t>(ref.number + i)))
         return fail(key, "the limit spans a register that is not defined");
-    slave.addLimit(ref->number, *limit);
+    slave.addLimit(ref.number, limit);
   }
   profile_.setup.modbus.push_back(std::move(slave));
   return true;
@@ -326,27 +344,23 @@ bool Loader::loadProfibus(const DeviceKeys& keys, uint8_t address) {
     }
   }
   for (const auto& [key, value] : keys.dynamics) {
-    auto ref = parseEntryRef(key.substr(8), bus_);
-    std::string why;
-    auto d = parseDynamic(value, &why);
-    if (!ref) return fail(key, "not an entry");
-    if (!d) return fail(key, why);
-    if (d->end() > kMaxEntrySize) return fail(key, "an entry holds at most 240 bytes");
-    EntryKey at{ref->slot, static_cast<uint8_t>(ref->number)};
+    auto dynamic = dynamicOf(key, value);
+    if (!dynamic) return false;
+    auto& [ref, d] = *dynamic;
+    if (d.end() > kMaxEntrySize) return fail(key, "an entry holds at most 240 bytes");
+    EntryKey at{ref.slot, static_cast<uint8_t>(ref.number)};
     bool computed = std::find(outputs.begin(), outputs.end(), at) != outputs.end() ||
                     (calibration && at == EntryKey{trim::kSlot, trim::kCompensatedValue});
     if (computed) return fail(key, "this entry is computed from the calibration");
-    device.addDynamic(at, *d);
+    device.addDynamic(at, d);
   }
   for (const auto& [key, value] : keys.limits) {
-    auto ref = parseEntryRef(key.substr(6), bus_);
-    std::string why;
-    auto limit = parseLimit(value, Encoding::U8, &why);
-    if (!ref) return fail(key, "not an entry");
-    if (!limit) return fail(key, why);
-    auto it = entries.find({ref->slot, static_cast<uint8_t>(ref->number)});
-    if (it == entries.end() || it->second.data.size() < limit->end()) return fail(key, "the limit lies outside the entry");
-    device.addLimit(it->first, *limit);
+    auto limited = limitOf(key, value, Encoding::U8);
+    if (!limited) return false;
+    auto& [ref, limit] = *limited;
+    auto it = entries.find({ref.slot, static_cast<uint8_t>(ref.number)});
+    if (it == entries.end() || it->second.data.size() < limit.end()) return fail(key, "the limit lies outside the entry");
+    device.addLimit(it->first, limit);
   }
   if (calibration) {
     std::string why;

@@ -8,6 +8,7 @@ namespace {
 using test::framed;
 using test::hex;
 using test::Rig;
+using test::withCrc;
 
 constexpr std::string_view kTwoSlaves = R"(
 [DEVICE A]
@@ -29,8 +30,6 @@ discrete.0 = 0 1
 ADDRESS = 2
 holding.0 = 0
 )";
-
-std::string withCrc(const std::string& hexText) { return hex(framed(hexText)); }
 
 TEST(ModbusSlaveTest, ReadsAnswerFromMemory) {
   Rig rig(kTwoSlaves, Bus::Modbus);

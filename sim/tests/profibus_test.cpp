@@ -8,6 +8,7 @@ namespace {
 using test::framed;
 using test::hex;
 using test::Rig;
+using test::withCrc;
 
 constexpr std::string_view kAdapter = R"(
 [DEVICE one]
@@ -31,8 +32,6 @@ READONLY = slot.1.40
 ADDRESS = 6
 IDENT_NUMBER = 0x0B00
 )";
-
-std::string withCrc(const std::string& hexText) { return hex(framed(hexText)); }
 
 // A DPV1 read telegram for the station.
 std::string read(int station, int slot, int index, int length) {

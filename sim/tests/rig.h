@@ -27,6 +27,9 @@ inline Bytes framed(const std::string& hexText) {
   return b;
 }
 
+// The same, as hex text.
+inline std::string withCrc(const std::string& hexText) { return hex(framed(hexText)); }
+
 class RecordingTrace : public TraceSink {
  public:
   void record(std::string_view what, ByteView bytes) override {
