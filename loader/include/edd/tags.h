@@ -103,11 +103,49 @@ namespace tavrin::edd {
   X(190, ItemArgument190,       "item-argument-190")      \
   X(191, ItemImageQualifiers,   "item-image-qualifiers")  \
   X(192, ItemFlag192,           "item-flag-192")          \
+  X(212, ExprEq,                "expr-eq")                \
   X(213, Elements,              "elements")               \
+  X(236, ExprAdd,               "expr-add")               \
   X(240, ArrayElementRef,       "array-element-ref")      \
   X(241, CollectionMemberRef,   "collection-member-ref")  \
   X(242, Reference242,          "reference-242")          \
   X(243, Reference243,          "reference-243")          \
+  X(249, ExprAssign,            "expr-assign")            \
+  X(250, ExprMulAssign,         "expr-mul-assign")        \
+  X(251, ExprDivAssign,         "expr-div-assign")        \
+  X(252, ExprModAssign,         "expr-mod-assign")        \
+  X(253, ExprAddAssign,         "expr-add-assign")        \
+  X(254, ExprSubAssign,         "expr-sub-assign")        \
+  X(255, ExprShrAssign,         "expr-shr-assign")        \
+  X(256, ExprShlAssign,         "expr-shl-assign")        \
+  X(257, ExprAndAssign,         "expr-and-assign")        \
+  X(258, ExprXorAssign,         "expr-xor-assign")        \
+  X(259, ExprOrAssign,          "expr-or-assign")         \
+  X(260, ExprConditional,       "expr-conditional")       \
+  X(261, ExprLogicalOr,         "expr-logical-or")        \
+  X(262, ExprLogicalAnd,        "expr-logical-and")       \
+  X(263, ExprBitOr,             "expr-bit-or")            \
+  X(264, ExprBitXor,            "expr-bit-xor")           \
+  X(265, ExprBitAnd,            "expr-bit-and")           \
+  X(266, ExprNe,                "expr-ne")                \
+  X(267, ExprLt,                "expr-lt")                \
+  X(268, ExprGt,                "expr-gt")                \
+  X(269, ExprShl,               "expr-shl")               \
+  X(270, ExprShr,               "expr-shr")               \
+  X(271, ExprMul,               "expr-mul")               \
+  X(272, ExprDiv,               "expr-div")               \
+  X(273, ExprMod,               "expr-mod")               \
+  X(274, ExprPlus,              "expr-plus")              \
+  X(275, ExprNegate,            "expr-negate")            \
+  X(276, ExprComplement,        "expr-complement")        \
+  X(277, ExprNot,               "expr-not")               \
+  X(278, ExprPreInc,            "expr-pre-inc")           \
+  X(279, ExprPreDec,            "expr-pre-dec")           \
+  X(280, ExprPostInc,           "expr-post-inc")          \
+  X(281, ExprPostDec,           "expr-post-dec")          \
+  X(282, ExprSub,               "expr-sub")               \
+  X(283, ExprLe,                "expr-le")                \
+  X(284, ExprGe,                "expr-ge")                \
   X(285, ConstantUnit,          "constant-unit")          \
   X(286, DefaultValue,          "default-value")          \
   X(287, Handling,              "handling")               \
@@ -131,6 +169,8 @@ namespace tavrin::edd {
   X(310, IndexedMinValue,       "indexed-min-value")      \
   X(311, IndexedMaxValue,       "indexed-max-value")      \
   X(341, HandlingFlags,         "handling-value")         \
+  X(357, Unsupported357,        "unsupported-357")        \
+  X(358, Unsupported358,        "unsupported-358")        \
   X(359, PhysicalBlock,         "physical-block")         \
   X(360, TransducerBlock,       "transducer-block")       \
   X(361, FunctionBlock,         "function-block")         \
@@ -139,22 +179,88 @@ namespace tavrin::edd {
   X(396, Invalid,               "invalid")                \
   X(398, FloatConstant,         "float-constant")         \
   X(399, IntegerConstant,       "integer-constant")       \
+  X(400, CurrentRole,           "current-role")           \
   X(401, Element401,            "element-401")            \
   X(403, ArrayOf,               "array-of")               \
   X(404, CollectionOf,          "collection-of")          \
   X(405, Expression,            "expression")             \
   X(406, Element406,            "element-406")            \
   X(407, Element407,            "element-407")            \
+  X(408, Reference,             "reference")              \
+  X(409, Call,                  "call")                   \
   X(410, String,                "string")                 \
   X(411, StringConcat,          "string-concat")          \
+  X(412, Compound,              "compound")               \
+  X(414, Continue,              "continue")               \
+  X(415, Break,                 "break")                  \
+  X(416, Jump,                  "jump")                   \
+  X(417, For,                   "for")                    \
+  X(418, While,                 "while")                  \
+  X(419, Do,                    "do")                     \
+  X(420, IfStatement,           "if-statement")           \
+  X(421, Declarator,            "declarator")             \
+  X(422, ArrayDeclarator,       "array-declarator")       \
+  X(423, Char,                  "char")                   \
+  X(424, Short,                 "short")                  \
+  X(425, Int,                   "int")                    \
+  X(426, Long,                  "long")                   \
+  X(427, Signed,                "signed")                 \
+  X(428, Unsigned,              "unsigned")               \
+  X(429, FloatSpecifier,        "float-specifier")        \
+  X(430, DoubleSpecifier,       "double-specifier")       \
+  X(432, Declaration,           "declaration")            \
+  X(433, Assign,                "assign")                 \
+  X(434, MulAssign,             "mul-assign")             \
+  X(435, DivAssign,             "div-assign")             \
+  X(436, ModAssign,             "mod-assign")             \
+  X(437, AddAssign,             "add-assign")             \
+  X(438, SubAssign,             "sub-assign")             \
+  X(439, ShrAssign,             "shr-assign")             \
+  X(440, ShlAssign,             "shl-assign")             \
+  X(441, AndAssign,             "and-assign")             \
+  X(442, XorAssign,             "xor-assign")             \
+  X(443, OrAssign,              "or-assign")              \
+  X(444, Conditional,           "conditional")            \
+  X(445, Mul,                   "mul")                    \
+  X(446, Div,                   "div")                    \
+  X(447, Mod,                   "mod")                    \
+  X(448, Add,                   "add")                    \
+  X(449, Sub,                   "sub")                    \
+  X(450, Shl,                   "shl")                    \
+  X(451, Shr,                   "shr")                    \
+  X(452, Lt,                    "lt")                     \
+  X(453, Gt,                    "gt")                     \
+  X(454, Le,                    "le")                     \
+  X(455, Ge,                    "ge")                     \
+  X(456, Eq,                    "eq")                     \
+  X(457, Ne,                    "ne")                     \
+  X(458, BitAnd,                "bit-and")                \
+  X(459, BitXor,                "bit-xor")                \
+  X(460, BitOr,                 "bit-or")                 \
+  X(461, LogicalAnd,            "logical-and")            \
+  X(462, LogicalOr,             "logical-or")             \
+  X(463, Complement,            "complement")             \
+  X(464, Not,                   "not")                    \
+  X(465, PreInc,                "pre-inc")                \
+  X(466, PreDec,                "pre-dec")                \
+  X(467, Dictionary,            "dictionary")             \
+  X(472, PostInc,               "post-inc")               \
+  X(473, PostDec,               "post-dec")               \
+  X(474, Subscript,             "subscript")              \
+  X(475, Switch,                "switch")                 \
   X(476, MethodReference,       "method-reference")       \
   X(477, MethodInline,          "method-inline")          \
   X(478, MethodDefinition,      "method-definition")      \
+  X(479, StatementList,         "statement-list")         \
+  X(480, DeclarationList,       "declaration-list")       \
+  X(481, UnaryPlus,             "unary-plus")             \
+  X(482, Negate,                "negate")                 \
   X(490, UnitReferences,        "unit-references")        \
   X(491, UnitDependents,        "unit-dependents")        \
   X(492, FunctionCode,          "function-code")          \
   X(493, RegisterAddress,       "register-address")       \
   X(495, TitleBreak,            "title-break")            \
+  X(496, SpecifierList,         "specifier-list")         \
   X(498, UnitItem,              "unit-item")
 // clang-format on
 
