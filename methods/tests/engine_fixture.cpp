@@ -10,9 +10,15 @@ namespace tavrin::methods::testing {
 namespace {
 
 uint16_t tagNumber(std::string_view name) {
-  for (uint32_t t = 0; t <= 0xFFFF; ++t) {
-    if (edd::tagName(static_cast<uint16_t>(t)) == name) return static_cast<uint16_t>(t);
-  }
+  static const std::map<std::string, uint16_t, std::less<>> byName = [] {
+    std::map<std::string, uint16_t, std::less<>> m;
+    for (uint32_t t = 0; t <= 0xFFFF; ++t) {
+      const std::string_view n = edd::tagName(static_cast<uint16_t>(t));
+      if (!n.empty()) m.emplace(n, static_cast<uint16_t>(t));
+    }
+    return m;
+  }();
+  if (const auto it = byName.find(name); it != byName.end()) return it->second;
   uint32_t number = 0;
   const auto [end, ec] = std::from_chars(name.data(), name.data() + name.size(), number);
   if (ec != std::errc() || end != name.data() + name.size()) ADD_FAILURE() << "unknown tag " << name;
@@ -130,6 +136,15 @@ std::optional<int32_t> FakeModel::resolveReference(const EddNode& reference) {
   if (reference.tag == +edd::Tag::Identifier && values_.count(static_cast<int32_t>(reference.value))) {
     return static_cast<int32_t>(reference.value);
   }
+  if (reference.tag == +edd::Tag::ArrayElement && engine && reference.child &&
+      engine->evaluateExpression(reference.child->sibling)) {
+    Entry index = engine->stack().pop();
+    convert(index, +TypeCode::Int);
+    const std::string name = std::string(trees_.text(static_cast<int32_t>(reference.child->value))) + "_" +
+                             std::to_string(index.asInt64());
+    const int32_t id = trees_.intern(name);
+    if (values_.count(id)) return id;
+  }
   return std::nullopt;
 }
 
@@ -150,6 +165,22 @@ std::string show(const Entry& e) {
     out << e.asInt64();
   }
   return out.str();
+}
+
+EngineTest::EngineTest() {
+  model.engine = &engine;
+  engine.builtins().add(BuiltinId::BeginWaitCursor, [this](MethodEngine&) {
+    if (probe) probe();
+    return 0;
+  });
+  engine.builtins().add(BuiltinId::abort, [](MethodEngine& e) {
+    e.stack().push(Entry::ofInt(1));
+    return -2;
+  });
+  engine.builtins().add(BuiltinId::add_abort_method, [](MethodEngine& e) {
+    e.addAbortMethod(popReference(e).word());
+    return 0;
+  });
 }
 
 const EddNode* EngineTest::method(std::string_view name, std::string_view body) {

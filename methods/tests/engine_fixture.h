@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <functional>
 #include <map>
 #include <string>
 #include <string_view>
@@ -43,6 +44,9 @@ class FakeModel : public MethodModel {
   void setVariable(std::string_view name, Entry value);
   Entry variable(std::string_view name) const;
   std::vector<std::string> assignments() const { return assignments_; }
+  // Array element references (240) resolve to the variable named
+  // <array>_<index>, the index evaluated through this engine.
+  MethodEngine* engine = nullptr;
 
   std::string_view text(int32_t index) const override { return trees_.text(index); }
   const EddNode* findObject(int32_t id) const override;
@@ -62,10 +66,16 @@ std::string show(const Entry& e);
 
 class EngineTest : public ::testing::Test {
  protected:
+  // Stand-ins for three built-ins: BeginWaitCursor() calls `probe`, so a
+  // test can look at the engine in the middle of a run; abort() aborts;
+  // add_abort_method(m) registers m.
+  EngineTest();
+
   ui::FakeUserInterface ui;
   Trees trees;
   FakeModel model{trees};
   MethodEngine engine{ui, model};
+  std::function<void()> probe;
 
   // A METHOD object named `name` whose body is the compound statement `body`.
   const EddNode* method(std::string_view name, std::string_view body);
