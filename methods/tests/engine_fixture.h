@@ -1,68 +1,59 @@
-// What the engine's tests share: a fake of the description model over
-// readable trees, a scripted user interface, and an engine between them.
+// What the engine's tests share: descriptions written in the readable form
+// and loaded through the real loader, a fake of the description model over
+// them, a scripted user interface, and an engine between them.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <deque>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "methods/engine.h"
+#include "testing/edd_fixture.h"
 #include "ui/fake_user_interface.h"
 
 namespace tavrin::methods::testing {
 
-// Trees written as (tag-name value children...): tag names as in the shared
-// tag list (or numbers); identifiers and string constants take a word or a
-// quoted text (interned into the text table), integer and float constants a
-// number.
-class Trees {
- public:
-  EddNode* parse(std::string_view text);
-  int32_t intern(std::string_view s);
-  std::string_view text(int32_t index) const;
-  int32_t textCount() const { return static_cast<int32_t>(texts_.size()); }
-
- private:
-  EddNode* node(std::string_view& in);
-  std::deque<EddNode> nodes_;
-  std::vector<std::string> texts_;
-};
-
-// The description model as the engine sees it: objects by id, device
-// variables with a current value, and a record of every assignment.
+// The description model as the engine sees it: the objects of a loaded
+// description, its VARIABLE objects as device variables with a current value
+// (int 0 until a test sets one), and a record of every assignment.
 class FakeModel : public MethodModel {
  public:
-  explicit FakeModel(Trees& trees) : trees_(trees) {}
-
-  // Registers an object tree under the id of its first child (an identifier).
-  void add(EddNode* root);
+  void attach(const tavrin::testing::EddFixture* description);
   void setVariable(std::string_view name, Entry value);
   Entry variable(std::string_view name) const;
-  std::vector<std::string> assignments() const { return assignments_; }
-  // Array element references (240) resolve to the variable named
-  // <array>_<index>, the index evaluated through this engine.
+  const std::vector<std::string>& assignments() const { return assignments_; }
+  // Array element references (array-element-ref) resolve to the variable
+  // named <array>_<index>, the index evaluated through this engine.
   MethodEngine* engine = nullptr;
 
-  std::string_view text(int32_t index) const override { return trees_.text(index); }
+  std::string_view text(int32_t index) const override;
   const EddNode* findObject(int32_t id) const override;
   std::optional<Entry> variableValue(int32_t variableId) override;
   bool assignVariable(int32_t variableId, const Entry& value) override;
   std::optional<int32_t> resolveReference(const EddNode& reference) override;
 
  private:
-  Trees& trees_;
-  std::map<int32_t, const EddNode*> objects_;
+  bool isVariable(int32_t id) const;
+  const tavrin::testing::EddFixture* description_ = nullptr;
   std::map<int32_t, Entry> values_;
   std::vector<std::string> assignments_;
 };
 
 // A value in a readable form for assertions: "int 3", "float 3.5", "uint 4294967293".
 std::string show(const Entry& e);
+
+// Generated trees in the readable form: a node line and its children,
+// rendered with the children indented under it.
+struct Tree {
+  std::string line;
+  std::vector<Tree> children{};
+  std::string render(int depth = 0) const;
+};
 
 class EngineTest : public ::testing::Test {
  protected:
@@ -71,23 +62,23 @@ class EngineTest : public ::testing::Test {
   // add_abort_method(m) registers m.
   EngineTest();
 
+  // Loads a description in the readable form.
+  void load(std::string_view description);
+  // Runs the METHOD object of that name and checks that it left the stack,
+  // the program space and the locals as it found them; returns its result.
+  int run(std::string_view method);
+  // Evaluates the conditional value that is the second child of the object
+  // of that name, and returns what it left ("none" when nothing).
+  std::string evaluate(std::string_view object);
+  Entry var(std::string_view name) const { return model.variable(name); }
+  const std::vector<std::string>& assignments() const { return model.assignments(); }
+  std::vector<std::string> errors() const { return ui.errors(); }
+
   ui::FakeUserInterface ui;
-  Trees trees;
-  FakeModel model{trees};
+  FakeModel model;
   MethodEngine engine{ui, model};
   std::function<void()> probe;
-
-  // A METHOD object named `name` whose body is the compound statement `body`.
-  const EddNode* method(std::string_view name, std::string_view body);
-  // A device variable holding `value`.
-  void variable(std::string_view name, Entry value);
-  // Runs a method with this body; returns its result (1 or 0).
-  int run(std::string_view body);
-  // Evaluates a description expression or conditional value and returns
-  // what it left ("none" when nothing).
-  std::string evaluate(std::string_view specifier);
-  Entry var(std::string_view name) const { return model.variable(name); }
-  std::vector<std::string> errors() const { return ui.errors(); }
+  std::unique_ptr<tavrin::testing::EddFixture> description;
 };
 
 }  // namespace tavrin::methods::testing
