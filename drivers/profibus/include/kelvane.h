@@ -1,0 +1,100 @@
+/*
+ * Kelvane: the driver of the serial Profibus PA adapter. The program loads it
+ * with dlopen from <program folder>/Driver/Kelvane.so and binds the exports
+ * below by name. Plain C; compiles as C and C++.
+ *
+ * The library holds one port per process. The exports are not reentrant:
+ * call them from one thread at a time.
+ *
+ * Line: the link always runs at 38400 baud, 8 data bits, no parity, one stop
+ * bit. Flow-control index: 0 none, 1 CTS/RTS, 2 CTS/DTR, 3 DSR/RTS, 4 DSR/DTR,
+ * 5 XON/XOFF. termios knows hardware flow control only as RTS/CTS, so 1 and
+ * 2 both mean RTS/CTS, and it has no DSR flow control, so 3 and 4 mean none.
+ *
+ * Port numbers name <program folder>/ports/COM<n> when that exists, else the
+ * default device table of the platform (COM1 is /dev/ttyS0, COM33
+ * /dev/ttyUSB0, COM65 /dev/ttyACM0).
+ *
+ * Statuses (8 bits):
+ *   0   success
+ *   6   no recognisable reply, or a reply that does not answer the request
+ *   9   negative reply; its three error bytes are handed back
+ *   11  the request could not be sent (the port refused it)
+ *   14  the request was not sent within the write wait (100 ms)
+ *   15  no reply within the response time-out
+ *   27  invalid request (refused locally, nothing sent); for ModifySlaveAdd
+ *       also: a station already answers at the new address
+ *   103 the port failed: not open, gone (unplugged, hung up) or a write
+ *       failed. CloseComPort followed by OpenComPort recovers.
+ */
+#ifndef KELVANE_H
+#define KELVANE_H
+
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Data handed back by GetSlaveDiag, C3Read and C3Write never exceeds this
+ * many bytes; out buffers must hold at least that much. */
+#define KELVANE_MAX_REPLY_DATA 239
+
+/* The most data bytes one C3Write can carry. */
+#define KELVANE_MAX_WRITE_DATA 246
+
+/* Number of counters that GetCommCounts copies. Index 0 requests written,
+ * 1 writes not done within the write wait, 2 successful transactions,
+ * 3 reply waits that timed out, 4 always 0, 5 failed transactions. */
+#define KELVANE_COUNTER_COUNT 6
+
+/* Opens COM<port>. baud, parity, dataBits and stopBits are ignored (the line
+ * settings are fixed); responseTimeoutMs below 100 becomes 1000, above 3000
+ * becomes 3000. Returns 1 on success, 0 on failure. */
+int32_t OpenComPort(int32_t port, int32_t baud, int32_t parity, int32_t dataBits, int32_t stopBits,
+                    int32_t flowControl, int32_t responseTimeoutMs);
+
+/* Sets the response time-out with the same limits as OpenComPort and
+ * returns the value now in effect. */
+int32_t SetRespondOutTime(int32_t milliseconds);
+
+/* Copies the KELVANE_COUNTER_COUNT counters. Returns 0. */
+int32_t GetCommCounts(uint32_t *counts);
+
+/* Zeroes the counters. Returns 0. */
+int32_t ClearCommCounts(void);
+
+/* Asks the station at address for its status. */
+uint8_t GetSlaveStatus(uint8_t address);
+
+/* Reads the DP slave diagnosis of address into data (*length bytes). */
+uint8_t GetSlaveDiag(uint8_t address, uint8_t *data, uint8_t *length);
+
+/* Moves the station at oldAddress to newAddress. 27 when a station already
+ * answers at newAddress. */
+uint8_t ModifySlaveAdd(uint8_t oldAddress, uint8_t newAddress);
+
+/* Reads length bytes at slot and index. On 0, data holds *dataLength bytes;
+ * on 9 it holds the three error bytes (error decode, error code 1, error
+ * code 2). */
+uint8_t C3Read(uint8_t address, uint8_t slot, uint8_t index, uint8_t length, uint8_t *data,
+               uint8_t *dataLength);
+
+/* Writes length bytes of data at slot and index (at most
+ * KELVANE_MAX_WRITE_DATA, else 27). On 9, error holds *errorLength bytes. */
+uint8_t C3Write(uint8_t address, uint8_t slot, uint8_t index, const uint8_t *data, uint8_t length,
+                uint8_t *error, uint8_t *errorLength);
+
+/* Closes the port; nothing happens when none is open. */
+void CloseComPort(void);
+
+/* The port number of the first USB serial device whose hardware id
+ * ("USB\VID_xxxx&PID_yyyy&REV_zzzz", hexadecimal digits in upper case)
+ * contains both texts, or -1. */
+int32_t GetCommPortNumber(const char *hardwareIdPart1, const char *hardwareIdPart2);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* KELVANE_H */
