@@ -172,16 +172,11 @@ void CAsyncSerialPort::reportError(const std::string& text) {
 
 void CAsyncSerialPort::run() {
   raiseThreadPriority();
+  // open() purged the queues before starting the thread: what arrived since
+  // belongs to the first read.
   readCount_ = 0;
   writing_ = false;
-  bool readPosted = false;
   for (;;) {
-    if (!readPosted) {
-      // Each read starts empty: what arrived between two reads is stale.
-      device_.discardInput();
-      readCount_ = 0;
-      readPosted = true;
-    }
     auto now = Clock::now();
     int timeout = -1;
     if (readCount_ > 0) timeout = pollTimeout(now, lastByteAt_ + threadReadInterval_);
@@ -194,7 +189,7 @@ void CAsyncSerialPort::run() {
                      {device_.fd(), static_cast<short>(POLLIN | (writing_ ? POLLOUT : 0)), 0}};
     if (::poll(fds, 3, timeout) < 0) {
       if (errno == EINTR) continue;
-      endAfterLoss(CRuntimeException(errno).message());
+      endAfterLoss(systemErrorText(errno));
       return;
     }
     if ((fds[0].revents & POLLIN) != 0) return;
@@ -206,14 +201,17 @@ void CAsyncSerialPort::run() {
     if ((events & POLLIN) != 0) {
       if (!receiveAvailable()) return;
     } else if ((events & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
-      endAfterLoss(CRuntimeException(EIO).message());
+      endAfterLoss(systemErrorText(EIO));
       return;
     }
     if (writing_ && (events & POLLOUT) != 0) transmitAvailable();
     now = Clock::now();
     if (readCount_ == kBufferSize || (readCount_ > 0 && now >= lastByteAt_ + threadReadInterval_)) {
+      // Each read starts empty: bytes trailing a finished read are stale.
+      // They go before the reception is handed over, so that whatever
+      // arrives after someone saw it belongs to the next read.
+      device_.discardInput();
       completeReception();
-      readPosted = false;
     }
     // A write the line did not take in time is over; what went out went out.
     if (writing_ && now >= writeDeadline_) completeWrite(true, 0);
@@ -234,7 +232,7 @@ bool CAsyncSerialPort::receiveAvailable() {
     case platform::IoStatus::Error:
       break;
   }
-  endAfterLoss(CRuntimeException(result.error != 0 ? result.error : EIO).message());
+  endAfterLoss(systemErrorText(result.error != 0 ? result.error : EIO));
   return false;
 }
 
@@ -274,13 +272,13 @@ void CAsyncSerialPort::transmitAvailable() {
 
 void CAsyncSerialPort::completeWrite(bool ok, int error) {
   writing_ = false;
-  {
-    std::lock_guard lock(mutex_);
-    busy_ = false;
-    (ok ? writeDone_ : writeFailed_) = true;
-    changed_.notify_all();
-  }
-  if (!ok) reportError(CRuntimeException(error).message());
+  std::string failure = ok ? std::string() : systemErrorText(error);
+  std::lock_guard lock(mutex_);
+  // The text is in place before anyone sees the completion.
+  if (!ok) lastError_ = std::move(failure);
+  busy_ = false;
+  (ok ? writeDone_ : writeFailed_) = true;
+  changed_.notify_all();
 }
 
 void CAsyncSerialPort::endAfterLoss(const std::string& why) {

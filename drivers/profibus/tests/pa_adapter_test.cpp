@@ -1,16 +1,15 @@
 #include "kelvane/pa_adapter.h"
 
-#include <sys/resource.h>
-
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <future>
 
 #include "adapter_peer.h"
+#include "kelvane/runtime_exception.h"
+#include "port_gate.h"
 #include "testing/pty_pair.h"
 #include "testing/temp_dir.h"
-#include "write_gate.h"
 
 namespace tavrin::kelvane {
 namespace {
@@ -19,7 +18,7 @@ using namespace std::chrono_literals;
 using tavrin::kelvane::testing::AdapterPeer;
 using tavrin::kelvane::testing::framed;
 using tavrin::kelvane::testing::say;
-using tavrin::kelvane::testing::WriteGate;
+using tavrin::kelvane::testing::PortGate;
 using tavrin::testing::hex;
 using tavrin::testing::PtyPair;
 using tavrin::testing::TempDir;
@@ -67,7 +66,7 @@ TEST_F(PaAdapterTest, ALateWriteGivesFourteenAndBlocksTheNextRequest) {
   ASSERT_TRUE(open());
   AdapterPeer peer(pty.master(), [](const auto&) { return say(unhex("10 01 05 00 56 74")); });
   {
-    WriteGate held(pty.slavePath(), WriteGate::Mode::Hold);
+    PortGate held(pty.slavePath(), PortGate::Mode::HoldWrites);
     EXPECT_EQ(adapter.stationStatus(5), Status::SendTimeout);
     EXPECT_EQ(adapter.counters(), counters(1, 1, 0, 0, 1));
     EXPECT_EQ(adapter.stationStatus(5), Status::NotSent) << "the first write is still in flight";
@@ -85,7 +84,7 @@ TEST_F(PaAdapterTest, ALateWriteGivesFourteenAndBlocksTheNextRequest) {
 TEST_F(PaAdapterTest, AFailedWriteIsAPortFailure) {
   ASSERT_TRUE(open());
   {
-    WriteGate failing(pty.slavePath(), WriteGate::Mode::Fail, EIO);
+    PortGate failing(pty.slavePath(), PortGate::Mode::FailWrites, EIO);
     EXPECT_EQ(adapter.stationStatus(5), Status::PortFailure);
     EXPECT_EQ(adapter.counters(), counters(1, 0, 0, 0, 1));
   }
@@ -98,21 +97,19 @@ TEST_F(PaAdapterTest, AFailedWaitOfTheIoThreadIsAPortFailure) {
   AdapterPeer peer(pty.master(), nullptr);
   auto status = std::async(std::launch::async, [&] { return adapter.stationStatus(5); });
   ASSERT_TRUE(peer.waitForRequests(1));
-  // poll() refuses more descriptors than the open-file limit; the I/O
-  // thread watches three, the peer two. A byte makes the thread wait anew.
-  rlimit saved{};
-  ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &saved), 0);
-  rlimit tight = saved;
-  tight.rlim_cur = 2;
-  ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &tight), 0);
-  pty.send({0x00});
-  auto result = status.wait_for(10s) == std::future_status::ready ? status.get() : Status::Ok;
-  ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &saved), 0);
-  EXPECT_EQ(result, Status::PortFailure);
+  {
+    PortGate failing(pty.slavePath(), PortGate::Mode::FailWaits, EINVAL);
+    pty.send({0x00});  // the I/O thread takes it and waits anew
+    ASSERT_TRUE(failing.waitForCall(10000));
+    ASSERT_EQ(status.wait_for(10s), std::future_status::ready);
+  }
+  EXPECT_EQ(status.get(), Status::PortFailure) << "at once, not after the response time-out";
   EXPECT_TRUE(adapter.port().portLost());
+  EXPECT_EQ(adapter.port().lastReportedError(), systemErrorText(EINVAL));
   EXPECT_EQ(adapter.stationStatus(5), Status::PortFailure) << "until the port is reopened";
   adapter.close();
   ASSERT_TRUE(open());
+  EXPECT_FALSE(adapter.port().portLost());
 }
 
 TEST_F(PaAdapterTest, TheLongestReplyThatFitsIsHandedBackWhole) {

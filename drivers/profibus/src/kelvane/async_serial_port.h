@@ -98,7 +98,8 @@ class CAsyncSerialPort : public CSerialPort, public CThread {
   void run() override;
   // Starts the I/O thread; raises CRuntimeException when it cannot.
   virtual void launchIoThread();
-  virtual void reportError(const std::string& text);
+  // Keeps the text for lastReportedError(); a library prints nothing.
+  void reportError(const std::string& text);
 
  private:
   // I/O thread steps.

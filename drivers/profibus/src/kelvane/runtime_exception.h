@@ -7,6 +7,9 @@
 
 namespace tavrin::kelvane {
 
+// The system's text for an errno value.
+std::string systemErrorText(int errorCode);
+
 class CRuntimeException : public std::runtime_error {
  public:
   // errorCode is an errno value, or 0 for an error described by text alone.
