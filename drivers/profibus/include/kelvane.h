@@ -22,10 +22,11 @@
  *   11  the request could not be sent (the port refused it)
  *   14  the request was not sent within the write wait (100 ms)
  *   15  no reply within the response time-out
- *   27  invalid request (refused locally, nothing sent); for ModifySlaveAdd
- *       also: a station already answers at the new address
- *   103 the port failed: not open, gone (unplugged, hung up) or a write
- *       failed. CloseComPort followed by OpenComPort recovers.
+ *   27  invalid request, refused locally with nothing sent (too much data,
+ *       a null pointer); for ModifySlaveAdd also: a station already answers
+ *       at the new address
+ *   103 the port failed: never opened, gone (unplugged, hung up), a failed
+ *       write or wait. CloseComPort followed by OpenComPort recovers.
  */
 #ifndef KELVANE_H
 #define KELVANE_H
@@ -58,7 +59,8 @@ int32_t OpenComPort(int32_t port, int32_t baud, int32_t parity, int32_t dataBits
  * returns the value now in effect. */
 int32_t SetRespondOutTime(int32_t milliseconds);
 
-/* Copies the KELVANE_COUNTER_COUNT counters. Returns 0. */
+/* Copies the KELVANE_COUNTER_COUNT counters. Returns 0, or -1 when counts
+ * is null. */
 int32_t GetCommCounts(uint32_t *counts);
 
 /* Zeroes the counters. Returns 0. */
