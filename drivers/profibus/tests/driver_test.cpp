@@ -1,9 +1,14 @@
 // Driver/Kelvane.so as the program sees it: loaded with dlopen through a link
 // in a program folder of the test's own, ports/COM5 pointing at a
 // pseudo-terminal whose master plays the PA adapter.
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <thread>
 
 #include "adapter_peer.h"
 #include "kelvane.h"
@@ -263,6 +268,82 @@ TEST_F(DriverTest, OpenFailsForAPortWithoutDevice) {
   std::filesystem::create_symlink(d.folder.file("nothing-there"), d.folder.file("ports/COM5"));
   EXPECT_EQ(d.open(kPort, 9600, 0, 8, 0, 0, 1000), 0);
   EXPECT_EQ(d.status(5), 103);
+}
+
+// tavrin-sim as the PA adapter, on its own pseudo-terminal behind
+// ports/COM<n>; ended by its pid.
+class Simulator {
+ public:
+  Simulator(const std::string& link, const std::vector<std::string>& extra) : link_(link) {
+    std::vector<std::string> args{TAVRIN_DIST_DIR "tavrin-sim", "--bus",  "profibus", "--link", link, "--profile",
+                                  TAVRIN_SOURCE_DIR "sim/profiles/profibus-pressure.ini", "--pace"};
+    args.insert(args.end(), extra.begin(), extra.end());
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    if (::posix_spawn(&pid_, argv[0], nullptr, nullptr, argv.data(), environ) != 0) pid_ = -1;
+  }
+  ~Simulator() {
+    if (pid_ <= 0) return;
+    ::kill(pid_, SIGTERM);
+    int status = 0;
+    ::waitpid(pid_, &status, 0);
+  }
+  // The simulator is ready once its link exists.
+  bool ready() const {
+    for (auto deadline = Clock::now() + 20s; Clock::now() < deadline; std::this_thread::sleep_for(10ms))
+      if (pid_ > 0 && std::filesystem::is_symlink(link_)) return true;
+    return false;
+  }
+
+ private:
+  std::string link_;
+  pid_t pid_ = -1;
+};
+
+TEST_F(DriverTest, IdentifiesWritesAndMovesATransmitterOfTheSimulator) {
+  constexpr int kSimPort = 6;
+  std::filesystem::remove(d.folder.file("ports/COM6"));
+  Simulator sim(d.folder.file("ports/COM6"), {});
+  ASSERT_TRUE(sim.ready());
+  ASSERT_EQ(d.open(kSimPort, 0, 0, 0, 0, 0, 400), 1);
+  EXPECT_EQ(d.status(5), 0);
+  uint8_t data[256];
+  uint8_t length = 0;
+  ASSERT_EQ(d.read(5, 0, 79, 8, data, &length), 0);
+  EXPECT_EQ(hex({data, data + length}), "01 72 0A 31 00 00 01 02");
+  ASSERT_EQ(d.diagnosis(5, data, &length), 0);
+  ASSERT_EQ(length, 6);
+  EXPECT_EQ(hex({data + 4, data + 6}), "0A 31") << "the ident number";
+
+  std::vector<uint8_t> tag(32, ' ');
+  std::copy_n("PT-PA-09", 8, tag.begin());
+  EXPECT_EQ(d.write(5, 0, 18, tag.data(), 32, data, &length), 0);
+  ASSERT_EQ(d.read(5, 0, 18, 32, data, &length), 0);
+  EXPECT_EQ(std::vector<uint8_t>(data, data + length), tag);
+  EXPECT_EQ(d.write(5, 0, 26, tag.data(), 2, data, &length), 9);
+  EXPECT_EQ(hex({data, data + length}), "80 B6 00") << "read-only";
+
+  EXPECT_EQ(d.modify(5, 6), 27) << "the other transmitter is at 6";
+  EXPECT_EQ(d.modify(5, 9), 0);
+  EXPECT_EQ(d.status(9), 0);
+  EXPECT_EQ(d.modify(9, 5), 0);
+}
+
+TEST_F(DriverTest, RecoversFromAnAdapterThatIsUnpluggedAndPluggedIn) {
+  constexpr int kSimPort = 6;
+  std::filesystem::remove(d.folder.file("ports/COM6"));
+  Simulator sim(d.folder.file("ports/COM6"), {"--fault", "hangup,service=read,slot=1,index=26,count=1"});
+  ASSERT_TRUE(sim.ready());
+  ASSERT_EQ(d.open(kSimPort, 0, 0, 0, 0, 0, 800), 1);
+  uint8_t data[256];
+  uint8_t length = 0;
+  EXPECT_EQ(d.read(5, 1, 26, 5, data, &length), 103);
+  EXPECT_EQ(d.read(5, 1, 26, 5, data, &length), 103);
+  d.close();
+  ASSERT_EQ(d.open(kSimPort, 0, 0, 0, 0, 0, 800), 1);
+  EXPECT_EQ(d.read(5, 1, 26, 5, data, &length), 0);
+  EXPECT_EQ(length, 5);
 }
 
 TEST_F(DriverTest, PortSearchWithoutAMatchIsMinusOne) {
