@@ -101,6 +101,13 @@ struct MethodEngine::Impl {
   void loadIndirect();
   void loadLocal(int32_t identifier, bool address);
   RunResult callBuiltin(int32_t number);
+  // Makes sure that `count` operands are on the stack above the floor.
+  void operands(int32_t count) {
+    if (stack.available() < count) [[unlikely]] {
+      missingOperands(count);
+    }
+  }
+  void missingOperands(int32_t count);
 
   // engine.cpp
   MethodOutcome runMethodObject(const EddNode& root);

@@ -53,23 +53,17 @@ bool isComparison(Op op) {
 }
 
 template <typename F>
-Entry floating(int32_t type, F a, F b, Op op) {
-  F r = 0;
+F floating(F a, F b, Op op) {
   switch (op) {
     case Op::ADD:
-      r = a + b;
-      break;
+      return a + b;
     case Op::SUB:
-      r = a - b;
-      break;
+      return a - b;
     case Op::MUL:
-      r = a * b;
-      break;
+      return a * b;
     default:
-      r = a / b;
-      break;
+      return a / b;
   }
-  return type == +TypeCode::Float ? Entry::ofFloat(static_cast<float>(r)) : Entry::ofDouble(static_cast<double>(r));
 }
 
 }  // namespace
@@ -93,6 +87,8 @@ RunResult MethodEngine::Impl::run(int32_t from, int32_t to) {
   return result;
 }
 
+// Operations work on the stack's slots in place: the entries are 32 bytes,
+// and copying them through temporaries costs more than the operation.
 RunResult MethodEngine::Impl::execute(int32_t from, int32_t to) {
   int32_t status = 0;
   int32_t pc = from;
@@ -107,9 +103,11 @@ RunResult MethodEngine::Impl::execute(int32_t from, int32_t to) {
     return true;
   };
   while (pc < to) {
-    if (stopPending()) return {-2, true};
+    if (stopPending()) [[unlikely]] {
+      return {-2, true};
+    }
     const Instruction ins = program[pc];
-    if (ins.op < 0 || ins.op >= kOperationCount) {
+    if (ins.op < 0 || ins.op >= kOperationCount) [[unlikely]] {
       ui.errorBox(msg::UndefinedOperation);
       return {-1, false};
     }
@@ -128,10 +126,10 @@ RunResult MethodEngine::Impl::execute(int32_t from, int32_t to) {
         stack.push(model.variableValue(ins.operand).value_or(Entry{}));
         break;
       case Op::LDC:
-        stack.push(Entry::ofInt(ins.operand));
+        stack.emplace().set(+TypeCode::Int, static_cast<uint32_t>(ins.operand));
         break;
       case Op::LDF:
-        stack.push(Entry::ofFloat(std::bit_cast<float>(ins.operand)));
+        stack.emplace().set(+TypeCode::Float, static_cast<uint32_t>(ins.operand));
         break;
       case Op::LDS:
         stack.push(Entry::stringConstant(ins.operand));
@@ -171,25 +169,22 @@ RunResult MethodEngine::Impl::execute(int32_t from, int32_t to) {
       case Op::IND:
         loadIndirect();
         break;
-      case Op::DUP: {
-        const Entry e = stack.pop();
-        stack.push(e);
-        stack.push(e);
+      case Op::DUP:
+        operands(1);
+        stack.push(stack.fromTop(0));
         break;
-      }
       case Op::JMP:
         if (!jumpTo(ins.operand)) return {-1, false};
         break;
-      case Op::JZ: {
-        Entry e = stack.pop();
-        if (!convert(e, +TypeCode::Int)) ui.errorBox(msg::UndefinedType);
-        if (static_cast<int32_t>(e.asInt64()) == 0 && !jumpTo(ins.operand)) return {-1, false};
-        break;
-      }
+      case Op::JZ:
       case Op::JNZ: {
-        Entry e = stack.pop();
-        if (!convert(e, +TypeCode::UnsignedInt)) ui.errorBox(msg::UndefinedType);
-        if (static_cast<uint32_t>(e.asInt64()) != 0 && !jumpTo(ins.operand)) return {-1, false};
+        operands(1);
+        Entry& e = stack.fromTop(0);
+        const bool zero = static_cast<Op>(ins.op) == Op::JZ;
+        if (!convert(e, zero ? +TypeCode::Int : +TypeCode::UnsignedInt)) ui.errorBox(msg::UndefinedType);
+        const bool isZero = static_cast<uint32_t>(e.bits) == 0 || !isTypeCode(e.type);
+        stack.drop(1);
+        if (isZero == zero && !jumpTo(ins.operand)) return {-1, false};
         break;
       }
       case Op::POP:
@@ -206,12 +201,15 @@ RunResult MethodEngine::Impl::execute(int32_t from, int32_t to) {
         // A called method's status stays its own, but a stop ends every
         // method on the way out.
         if (called.stopped) return {-2, true};
-        stack.push(Entry::ofInt(1));
+        stack.emplace().set(+TypeCode::Int, 1);
         break;
       }
-      case Op::PUT:
-        stack.push(Entry::marker());
+      case Op::PUT: {
+        Entry& marker = stack.emplace();
+        marker.set(+TypeCode::Int, 0);
+        marker.kind = kind::Marker;
         break;
+      }
       case Op::POT: {
         int32_t i = stack.depth() - 1;
         while (i >= stack.floor() && stack.at(i)->kind != kind::Marker) --i;
@@ -227,6 +225,17 @@ RunResult MethodEngine::Impl::execute(int32_t from, int32_t to) {
     }
   }
   return {status, false};
+}
+
+// Each missing operand is reported as a failed pop and stands in as a zero
+// entry below the ones that are there.
+void MethodEngine::Impl::missingOperands(int32_t count) {
+  const int32_t have = stack.available();
+  Entry saved[2];
+  for (int32_t i = 0; i < have; ++i) saved[i] = stack.pop();
+  for (int32_t i = have; i < count; ++i) stack.pop();
+  for (int32_t i = have; i < count; ++i) stack.push(Entry{});
+  for (int32_t i = have - 1; i >= 0; --i) stack.push(saved[i]);
 }
 
 RunResult MethodEngine::Impl::callBuiltin(int32_t number) {
@@ -252,10 +261,11 @@ RunResult MethodEngine::Impl::callBuiltin(int32_t number) {
 // address), or a device reference to a description object of that name.
 void MethodEngine::Impl::loadLocal(int32_t identifier, bool address) {
   if (Symbol* s = symbols.find(identifier, level)) {
+    Entry& e = stack.emplace();
     if (address || s->isArray) {
-      stack.push(Entry::address(s->bytes(), 0, s->type));
+      e.setAddress(s->bytes(), 0, s->type);
     } else {
-      stack.push(loadValue(s->bytes(), s->type));
+      loadValueInto(e, s->bytes(), s->type);
     }
     return;
   }
@@ -267,8 +277,9 @@ void MethodEngine::Impl::loadLocal(int32_t identifier, bool address) {
 }
 
 void MethodEngine::Impl::store() {
-  Entry value = stack.pop();
-  const Entry target = stack.pop();
+  operands(2);
+  Entry& value = stack.fromTop(0);
+  Entry& target = stack.fromTop(1);
   if (target.kind == kind::Address) {
     if (value.kind == kind::DeviceReference) value = model.variableValue(value.word()).value_or(Entry{});
     const std::span<std::byte> bytes = target.addressed();
@@ -279,15 +290,18 @@ void MethodEngine::Impl::store() {
     } else {
       storeValue(bytes, value);
     }
-    Entry result;  // the stored value, as a plain value
-    result.type = value.type;
-    result.bits = value.bits;
-    stack.push(result);
-  } else if (target.kind == kind::DeviceReference) {
-    if (value.kind != kind::Value) {
-      tagMismatch(value.kind, kind::Value);
+    target.set(value.type, value.bits);  // the stored value, as a plain value
+    stack.drop(1);
+    return;
+  }
+  const Entry assigned = value;
+  const Entry to = target;
+  stack.drop(2);
+  if (to.kind == kind::DeviceReference) {
+    if (assigned.kind != kind::Value) {
+      tagMismatch(assigned.kind, kind::Value);
     } else {
-      model.assignVariable(target.word(), value);
+      model.assignVariable(to.word(), assigned);
     }
   } else {
     ui.errorBox(msg::AssignmentTag);
@@ -297,60 +311,64 @@ void MethodEngine::Impl::store() {
 // Addresses never leave the storage they point into: an element outside it,
 // or an entry that is no address at all, gives an error and a zero value.
 void MethodEngine::Impl::indexAddress() {
-  Entry offset = stack.pop();
-  const Entry base = stack.pop();
+  operands(2);
+  Entry& offset = stack.fromTop(0);
+  Entry& base = stack.fromTop(1);
+  stack.drop(1);
   if (base.kind != kind::Address) {
     tagMismatch(base.kind, kind::Address);
-    stack.push(Entry{});
+    base.set(+TypeCode::Int, 0);
     return;
   }
   const uint32_t size = typeSize(base.type);
   if (size == 0 || !convert(offset, +TypeCode::UnsignedInt)) {
     ui.errorBox(msg::UndefinedType);
-    stack.push(Entry{});
+    base.set(+TypeCode::Int, 0);
     return;
   }
-  const uint64_t at = base.bits + static_cast<uint64_t>(static_cast<uint32_t>(offset.asInt64())) * size;
+  const uint64_t at = base.bits + static_cast<uint64_t>(static_cast<uint32_t>(offset.bits)) * size;
   if (at + size > base.extent) {
     ui.errorBox(msg::OutOfStorage);
-    stack.push(Entry{});
+    base.set(+TypeCode::Int, 0);
     return;
   }
-  Entry element = base;
-  element.bits = at;
-  stack.push(element);
+  base.bits = at;
 }
 
 void MethodEngine::Impl::loadIndirect() {
-  const Entry address = stack.pop();
+  operands(1);
+  Entry& address = stack.fromTop(0);
   if (address.kind != kind::Address) {
     tagMismatch(address.kind, kind::Address);
-    stack.push(Entry{});
+    address.set(+TypeCode::Int, 0);
     return;
   }
   if (!isTypeCode(address.type)) {
     ui.errorBox(msg::UndefinedType);
-    stack.push(Entry{});
+    address.set(+TypeCode::Int, 0);
     return;
   }
   const std::span<std::byte> bytes = address.addressed();
   if (bytes.size() < typeSize(address.type)) {
     ui.errorBox(msg::OutOfStorage);
-    stack.push(Entry::integer(static_cast<TypeCode>(address.type), 0));
+    address.set(address.type, 0);
     return;
   }
-  stack.push(loadValue(bytes, address.type));
+  loadValueInto(address, bytes, address.type);
 }
 
 // Arithmetic and comparisons convert the operand with the smaller type code
 // to the larger one; the other operations convert the right operand to the
 // left one's type. Integer results wrap at the width of their type.
 void MethodEngine::Impl::binary(Op op) {
-  Entry right = stack.pop();
-  Entry left = stack.pop();
+  operands(2);
+  Entry& right = stack.fromTop(0);
+  Entry& left = stack.fromTop(1);
+  stack.drop(1);
+  Entry& result = left;  // the result takes the left operand's slot
   if (!isTypeCode(left.type) || !isTypeCode(right.type)) {
     ui.errorBox(msg::UndefinedType);
-    stack.push(Entry{});
+    result.set(+TypeCode::Int, 0);
     return;
   }
   const int32_t t = usesLargerType(op) && right.type > left.type ? right.type : left.type;
@@ -360,126 +378,133 @@ void MethodEngine::Impl::binary(Op op) {
   if (op == Op::ANDAND || op == Op::OROR) {
     const bool a = !left.isZero();
     const bool b = !right.isZero();
-    stack.push(truth(op == Op::ANDAND ? (a && b) : (a || b), TypeCode::Int));
+    result.set(+TypeCode::Int, op == Op::ANDAND ? (a && b) : (a || b));
     return;
   }
   if (isComparison(op)) {
+    Entry r;
     if (t == +TypeCode::Float) {
-      stack.push(comparison(op, left.asFloat(), right.asFloat()));
+      r = comparison(op, left.asFloat(), right.asFloat());
     } else if (t == +TypeCode::Double) {
-      stack.push(comparison(op, left.asDouble(), right.asDouble()));
+      r = comparison(op, left.asDouble(), right.asDouble());
     } else {
-      stack.push(comparison(op, left.asInt64(), right.asInt64()));
+      r = comparison(op, left.asInt64(), right.asInt64());
     }
+    result.set(r.type, r.bits);
     return;
   }
   if (isFloatType(t)) {
     if (op == Op::ADD || op == Op::SUB || op == Op::MUL || op == Op::DIV) {
-      stack.push(t == +TypeCode::Float ? floating(t, left.asFloat(), right.asFloat(), op)
-                                       : floating(t, left.asDouble(), right.asDouble(), op));
+      if (t == +TypeCode::Float) {
+        result.setFloat(floating(left.asFloat(), right.asFloat(), op));
+      } else {
+        result.setDouble(floating(left.asDouble(), right.asDouble(), op));
+      }
     } else {
       // The bit and remainder operations have no float meaning.
       ui.errorBox(msg::UndefinedType);
-      stack.push(Entry::integer(op == Op::LSHIFT || op == Op::RSHIFT ? TypeCode::UnsignedInt : TypeCode(t), 0));
+      result.set(op == Op::LSHIFT || op == Op::RSHIFT ? +TypeCode::UnsignedInt : t, 0);
     }
     return;
   }
 
-  const auto type = static_cast<TypeCode>(t);
   const int64_t a = left.asInt64();
   const int64_t b = right.asInt64();
   const auto ua = static_cast<uint64_t>(a);
   const auto ub = static_cast<uint64_t>(b);
   switch (op) {
     case Op::ADD:
-      stack.push(Entry::integer(type, ua + ub));
+      result.set(t, ua + ub);
       return;
     case Op::SUB:
-      stack.push(Entry::integer(type, ua - ub));
+      result.set(t, ua - ub);
       return;
     case Op::MUL:
-      stack.push(Entry::integer(type, ua * ub));
+      result.set(t, ua * ub);
       return;
     case Op::DIV:
     case Op::MOD:
       if (b == 0) {
         ui.errorBox(msg::DivisionByZero);
-        stack.push(Entry::integer(type, 0));
-      } else if (type == TypeCode::Int && a == std::numeric_limits<int32_t>::min() && b == -1) {
+        result.set(t, 0);
+      } else if (t == +TypeCode::Int && a == std::numeric_limits<int32_t>::min() && b == -1) {
         ui.errorBox(msg::DivisionOverflow);
-        stack.push(Entry::integer(type, 0));
+        result.set(t, 0);
       } else {
-        stack.push(Entry::integer(type, static_cast<uint64_t>(op == Op::DIV ? a / b : a % b)));
+        result.set(t, static_cast<uint64_t>(op == Op::DIV ? a / b : a % b));
       }
       return;
     case Op::AND:
-      stack.push(Entry::integer(type, ua & ub));
+      result.set(t, ua & ub);
       return;
     case Op::XOR:
-      stack.push(Entry::integer(type, ua ^ ub));
+      result.set(t, ua ^ ub);
       return;
     case Op::OR:
-      stack.push(Entry::integer(type, ua | ub));
+      result.set(t, ua | ub);
       return;
     case Op::LSHIFT:
-      stack.push(Entry::ofUnsigned(static_cast<uint32_t>(ua) << (ub & 31)));
+      result.set(+TypeCode::UnsignedInt, static_cast<uint32_t>(ua) << (ub & 31));
       return;
     case Op::RSHIFT:
       // Signed values shift arithmetically, from their 32-bit extension.
       if (isSignedType(t)) {
-        stack.push(Entry::ofUnsigned(static_cast<uint32_t>(static_cast<int32_t>(a) >> (ub & 31))));
+        result.set(+TypeCode::UnsignedInt, static_cast<uint32_t>(static_cast<int32_t>(a) >> (ub & 31)));
       } else {
-        stack.push(Entry::ofUnsigned(static_cast<uint32_t>(ua) >> (ub & 31)));
+        result.set(+TypeCode::UnsignedInt, static_cast<uint32_t>(ua) >> (ub & 31));
       }
       return;
     default:
       ui.errorBox(msg::BinaryToken);
-      stack.push(Entry{});
+      result.set(+TypeCode::Int, 0);
       return;
   }
 }
 
 void MethodEngine::Impl::unary(Op op) {
-  const Entry e = stack.pop();
+  operands(1);
+  Entry& e = stack.fromTop(0);
   if (!isTypeCode(e.type)) {
     ui.errorBox(msg::UndefinedType);
-    stack.push(e);
     return;
   }
-  const auto type = static_cast<TypeCode>(e.type);
+  const int32_t type = e.type;
   if (op == Op::NOT) {
     const bool zero = e.isZero();
-    if (type == TypeCode::Float) {
-      stack.push(Entry::ofFloat(zero ? 1.0f : 0.0f));
-    } else if (type == TypeCode::Double) {
-      stack.push(Entry::ofDouble(zero ? 1.0 : 0.0));
+    if (type == +TypeCode::Float) {
+      e.setFloat(zero ? 1.0f : 0.0f);
+    } else if (type == +TypeCode::Double) {
+      e.setDouble(zero ? 1.0 : 0.0);
     } else {
-      stack.push(Entry::integer(type, zero ? 1 : 0));
+      e.set(type, zero ? 1 : 0);
     }
     return;
   }
-  if (op == Op::NEG && isFloatType(e.type)) {
-    stack.push(type == TypeCode::Float ? Entry::ofFloat(-e.asFloat()) : Entry::ofDouble(-e.asDouble()));
+  if (op == Op::NEG && isFloatType(type)) {
+    if (type == +TypeCode::Float) {
+      e.setFloat(-e.asFloat());
+    } else {
+      e.setDouble(-e.asDouble());
+    }
     return;
   }
-  if (!isIntegerType(e.type)) {
-    ui.errorBox(msg::UndefinedType);
-    stack.push(e);
+  if (!isIntegerType(type)) {
+    ui.errorBox(msg::UndefinedType);  // the operand stays as it was
     return;
   }
   const auto v = static_cast<uint64_t>(e.asInt64());
   switch (op) {
     case Op::INC:
-      stack.push(Entry::integer(type, v + 1));
+      e.set(type, v + 1);
       return;
     case Op::DEC:
-      stack.push(Entry::integer(type, v - 1));
+      e.set(type, v - 1);
       return;
     case Op::NEG:
-      stack.push(Entry::integer(type, 0 - v));
+      e.set(type, 0 - v);
       return;
     default:
-      stack.push(Entry::integer(type, ~v));
+      e.set(type, ~v);
       return;
   }
 }

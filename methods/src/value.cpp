@@ -7,8 +7,6 @@
 namespace tavrin::methods {
 namespace {
 
-uint64_t widthMask(uint32_t size) { return size >= 8 ? ~uint64_t{0} : (uint64_t{1} << (8 * size)) - 1; }
-
 // A float or double truncated toward zero into 64 bits. Values beyond the
 // 64-bit range saturate and NaN gives 0: the language leaves those
 // conversions undefined, and a method must not be able to provoke that.
@@ -29,41 +27,11 @@ float narrowToFloat(double d) {
 
 }  // namespace
 
-int64_t Entry::asInt64() const {
-  const uint32_t size = typeSize(type);
-  if (size == 0 || size > 4) return static_cast<int64_t>(bits);
-  const uint64_t low = bits & widthMask(size);
-  if (isSignedType(type)) {
-    const uint64_t sign = uint64_t{1} << (8 * size - 1);
-    return static_cast<int64_t>((low ^ sign) - sign);
-  }
-  return static_cast<int64_t>(low);
-}
-
-double Entry::numeric() const {
-  if (type == +TypeCode::Float) return asFloat();
-  if (type == +TypeCode::Double) return asDouble();
-  if (isIntegerType(type)) return static_cast<double>(asInt64());
-  return 0.0;
-}
-
-bool Entry::isZero() const {
-  if (type == +TypeCode::Float) return asFloat() == 0.0f;
-  if (type == +TypeCode::Double) return asDouble() == 0.0;
-  if (isIntegerType(type)) return asInt64() == 0;
-  return bits == 0;
-}
-
-std::span<std::byte> Entry::addressed() const {
-  if (kind != kind::Address || region == nullptr || bits >= extent) return {};
-  return {region + bits, static_cast<std::size_t>(extent - bits)};
-}
-
 // Integer to a wider integer type is extended by the source's signedness; to
 // the same or a narrower one the slot stays as it is (the narrower type reads
 // the low bytes). Integer to float or double and back is numeric, floats
 // truncated toward zero.
-bool convert(Entry& e, int32_t toType) {
+bool convertBetweenTypes(Entry& e, int32_t toType) {
   if (!isTypeCode(e.type) || !isTypeCode(toType)) return false;
   const int32_t from = e.type;
   if (from == toType) return true;
@@ -88,17 +56,6 @@ bool convert(Entry& e, int32_t toType) {
   }
   e.type = toType;
   return true;
-}
-
-Entry loadValue(std::span<const std::byte> bytes, int32_t type) {
-  Entry e;
-  e.type = type;
-  std::memcpy(&e.bits, bytes.data(), std::min<std::size_t>(typeSize(type), bytes.size()));
-  return e;
-}
-
-void storeValue(std::span<std::byte> bytes, const Entry& value) {
-  std::memcpy(bytes.data(), &value.bits, std::min<std::size_t>(typeSize(value.type), bytes.size()));
 }
 
 }  // namespace tavrin::methods

@@ -6,24 +6,15 @@ namespace tavrin::methods {
 
 ValueStack::ValueStack(ui::UserInterface& ui) : ui_(ui), entries_(kCapacity) {}
 
-bool ValueStack::push(const Entry& e) {
-  if (depth_ >= kCapacity) {
-    ui_.errorBox("Error: Stack upper range overflow!");
-    return false;
-  }
-  entries_[depth_++] = e;
-  return true;
+bool ValueStack::full() {
+  ui_.errorBox("Error: Stack upper range overflow!");
+  return false;
 }
 
-Entry ValueStack::pop() {
-  if (depth_ <= floor_) {
-    ui_.errorBox("Error: Stack lower range overflow!");
-    return Entry{};
-  }
-  return entries_[--depth_];
+Entry ValueStack::empty() {
+  ui_.errorBox("Error: Stack lower range overflow!");
+  return Entry{};
 }
-
-Entry* ValueStack::top() { return depth_ > floor_ ? &entries_[depth_ - 1] : nullptr; }
 
 bool ValueStack::setDepth(int32_t depth) {
   if (depth < 0 || depth > kCapacity) {

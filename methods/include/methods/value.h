@@ -12,6 +12,7 @@
 // against the extent. Only the factory below makes one.
 #pragma once
 
+#include <algorithm>
 #include <bit>
 #include <cstddef>
 #include <cstdint>
@@ -116,30 +117,135 @@ struct Entry {
     return e;
   }
 
+  // Makes the entry a plain value in place.
+  void set(int32_t valueType, uint64_t valueBits) {
+    kind = kind::Value;
+    type = valueType;
+    bits = valueBits;
+    region = nullptr;
+    extent = 0;
+  }
+  void setFloat(float v) { set(+TypeCode::Float, std::bit_cast<uint32_t>(v)); }
+  void setDouble(double v) { set(+TypeCode::Double, std::bit_cast<uint64_t>(v)); }
+  void setAddress(std::span<std::byte> storage, uint32_t offset, int32_t elementType) {
+    kind = kind::Address;
+    type = elementType;
+    bits = offset;
+    region = storage.data();
+    extent = static_cast<uint32_t>(storage.size());
+  }
+
   // --- readers ---
   // The low 32 bits as a signed number: identifier numbers, text indexes,
   // variable ids and the values of compiled-list entries.
   int32_t word() const { return static_cast<int32_t>(static_cast<uint32_t>(bits)); }
   // The value of an integer type, sign- or zero-extended from its width.
-  int64_t asInt64() const;
+  int64_t asInt64() const {
+    switch (type) {
+      case 0:
+        return static_cast<int8_t>(bits);
+      case 1:
+        return static_cast<uint8_t>(bits);
+      case 2:
+        return static_cast<int16_t>(bits);
+      case 3:
+        return static_cast<uint16_t>(bits);
+      case 4:
+        return static_cast<int32_t>(static_cast<uint32_t>(bits));
+      case 5:
+        return static_cast<uint32_t>(bits);
+      default:
+        return static_cast<int64_t>(bits);
+    }
+  }
   float asFloat() const { return std::bit_cast<float>(static_cast<uint32_t>(bits)); }
   double asDouble() const { return std::bit_cast<double>(bits); }
   // Numeric value in double precision, whatever the type (0 for a bad code).
-  double numeric() const;
+  double numeric() const {
+    if (type == +TypeCode::Float) return asFloat();
+    if (type == +TypeCode::Double) return asDouble();
+    return isIntegerType(type) ? static_cast<double>(asInt64()) : 0.0;
+  }
   // True when the value counts as zero (0.0 for the float types).
-  bool isZero() const;
+  bool isZero() const {
+    if (type == +TypeCode::Float) return asFloat() == 0.0f;
+    if (type == +TypeCode::Double) return asDouble() == 0.0;
+    return isIntegerType(type) ? asInt64() == 0 : bits == 0;
+  }
   // For address entries: the bytes from the address to the end of its
   // storage (empty when the offset lies outside).
-  std::span<std::byte> addressed() const;
+  std::span<std::byte> addressed() const {
+    if (kind != kind::Address || region == nullptr || bits >= extent) return {};
+    return {region + bits, static_cast<std::size_t>(extent - bits)};
+  }
 };
+
+bool convertBetweenTypes(Entry& e, int32_t toType);
 
 // Converts the value slot to another type code; see value.cpp for the rules.
 // False, with the entry unchanged, when either code lies outside 0 to 7.
-bool convert(Entry& e, int32_t toType);
+inline bool convert(Entry& e, int32_t toType) {
+  if (e.type == toType) return isTypeCode(toType);
+  return convertBetweenTypes(e, toType);
+}
 
-// Reads a value of `type` from `bytes` (which must hold typeSize(type)), and
-// writes one; both little-endian, as locals are stored.
-Entry loadValue(std::span<const std::byte> bytes, int32_t type);
-void storeValue(std::span<std::byte> bytes, const Entry& value);
+// Reads a value of `type` from `bytes` (at most its width is read), and
+// writes one at its type's width; both little-endian, as locals are stored.
+inline void loadValueInto(Entry& e, std::span<const std::byte> bytes, int32_t type) {
+  e.set(type, 0);
+  switch (std::min<std::size_t>(typeSize(type), bytes.size())) {
+    case 1:
+      e.bits = static_cast<uint8_t>(bytes[0]);
+      break;
+    case 2: {
+      uint16_t v;
+      std::memcpy(&v, bytes.data(), 2);
+      e.bits = v;
+      break;
+    }
+    case 4: {
+      uint32_t v;
+      std::memcpy(&v, bytes.data(), 4);
+      e.bits = v;
+      break;
+    }
+    case 8:
+      std::memcpy(&e.bits, bytes.data(), 8);
+      break;
+    default:
+      std::memcpy(&e.bits, bytes.data(), std::min<std::size_t>(typeSize(type), bytes.size()));
+      break;
+  }
+}
+
+inline Entry loadValue(std::span<const std::byte> bytes, int32_t type) {
+  Entry e;
+  loadValueInto(e, bytes, type);
+  return e;
+}
+
+inline void storeValue(std::span<std::byte> bytes, const Entry& value) {
+  switch (std::min<std::size_t>(typeSize(value.type), bytes.size())) {
+    case 1:
+      bytes[0] = static_cast<std::byte>(value.bits);
+      break;
+    case 2: {
+      const auto v = static_cast<uint16_t>(value.bits);
+      std::memcpy(bytes.data(), &v, 2);
+      break;
+    }
+    case 4: {
+      const auto v = static_cast<uint32_t>(value.bits);
+      std::memcpy(bytes.data(), &v, 4);
+      break;
+    }
+    case 8:
+      std::memcpy(bytes.data(), &value.bits, 8);
+      break;
+    default:
+      std::memcpy(bytes.data(), &value.bits, std::min<std::size_t>(typeSize(value.type), bytes.size()));
+      break;
+  }
+}
 
 }  // namespace tavrin::methods

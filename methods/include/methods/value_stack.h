@@ -25,12 +25,23 @@ class ValueStack {
   explicit ValueStack(ui::UserInterface& ui);
 
   // False, with "Error: Stack upper range overflow!", when the stack is full.
-  bool push(const Entry& e);
+  bool push(const Entry& e) {
+    if (depth_ >= kCapacity) [[unlikely]] {
+      return full();
+    }
+    entries_[static_cast<std::size_t>(depth_++)] = e;
+    return true;
+  }
   // The top entry; a zero entry (kind 0, int 0) with "Error: Stack lower
   // range overflow!" when nothing is above the floor.
-  Entry pop();
+  Entry pop() {
+    if (depth_ <= floor_) [[unlikely]] {
+      return empty();
+    }
+    return entries_[static_cast<std::size_t>(--depth_)];
+  }
   // The top entry without popping it; nullptr when nothing is above the floor.
-  Entry* top();
+  Entry* top() { return depth_ > floor_ ? &entries_[static_cast<std::size_t>(depth_ - 1)] : nullptr; }
 
   int32_t depth() const { return depth_; }
   // Cuts the stack back (or lets it grow over entries already written) to
@@ -40,16 +51,35 @@ class ValueStack {
   // for any other index.
   Entry* at(int32_t index);
 
+  // In-place access for the machine, which checks available() first.
+  int32_t available() const { return depth_ - floor_; }
+  // The entry `below` places under the top (0: the top itself).
+  Entry& fromTop(int32_t below) { return entries_[static_cast<std::size_t>(depth_ - 1 - below)]; }
+  void drop(int32_t count) { depth_ -= count; }
+  // The slot of a new top entry, to be filled in place. When the stack is
+  // full this reports it and hands out a scratch entry that nothing reads.
+  Entry& emplace() {
+    if (depth_ >= kCapacity) [[unlikely]] {
+      full();
+      return scratch_;
+    }
+    return entries_[static_cast<std::size_t>(depth_++)];
+  }
+
   int32_t floor() const { return floor_; }
   // Returns the previous floor; runs restore it when they end.
   int32_t setFloor(int32_t floor);
   void clear();
 
  private:
+  bool full();
+  Entry empty();
+
   ui::UserInterface& ui_;
   std::vector<Entry> entries_;
   int32_t depth_ = 0;
   int32_t floor_ = 0;
+  Entry scratch_;
 };
 
 }  // namespace tavrin::methods
