@@ -11,6 +11,8 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <iostream>
+#include <sstream>
 #include <string>
 
 extern "C" {
@@ -24,7 +26,7 @@ extern "C" {
 #include "lirrand.h"
 #include "methods/engine.h"
 #include "platform/dynamic_library.h"
-#include "ui/user_interface.h"
+#include "ui/console_user_interface.h"
 
 namespace {
 
@@ -103,28 +105,6 @@ constexpr const char* kMethods = R"(
                       float-constant 0.5
                     float-constant 1.25
 )";
-
-class QuietInterface : public tavrin::ui::UserInterface {
- public:
-  int errors = 0;
-  tavrin::ui::Answer message(const tavrin::ui::Message& m) override {
-    std::fprintf(stderr, "%s\n", m.text.c_str());
-    ++errors;
-    return tavrin::ui::Answer::Ok;
-  }
-  std::optional<std::string> prompt(const tavrin::ui::Prompt&) override { return std::nullopt; }
-  std::optional<int> choose(const tavrin::ui::Choice&) override { return std::nullopt; }
-  std::optional<std::string> openFileName(const tavrin::ui::FileDialog&) override { return std::nullopt; }
-  std::optional<std::string> saveFileName(const tavrin::ui::FileDialog&) override { return std::nullopt; }
-  bool runProgress(const std::string&, const tavrin::ui::ProgressWork&) override { return false; }
-  bool countdown(const tavrin::ui::Countdown&, std::stop_token) override { return false; }
-  std::optional<std::string> monitor(const tavrin::ui::MonitorSpec&, const tavrin::ui::MonitorTick&,
-                                     std::stop_token) override {
-    return std::nullopt;
-  }
-  void waitCursor(bool) override {}
-  void statusText(std::string_view) override {}
-};
 
 // Just enough of a description model for methods that use locals only.
 class BlockModel : public tavrin::methods::MethodModel {
@@ -212,7 +192,8 @@ int main(int argc, char** argv) {
   read(&block, path);
   unlink(path);
 
-  QuietInterface ui;
+  std::ostringstream errors;
+  tavrin::ui::ConsoleUserInterface ui(std::cin, std::cout, errors, {});
   BlockModel model(block);
   tavrin::methods::MethodEngine engine(ui, model);
   lua_State* lua = luaL_newstate();
@@ -248,5 +229,6 @@ int main(int argc, char** argv) {
   }
   lua_close(lua);
   deleteAll(&block);
-  return ui.errors == 0 ? 0 : 1;
+  std::fputs(errors.str().c_str(), stderr);
+  return errors.str().empty() ? 0 : 1;
 }

@@ -8,33 +8,17 @@
 #include <cstdint>
 #include <cstring>
 #include <deque>
+#include <iostream>
 #include <mutex>
 #include <thread>
 
 #include "edd/tags.h"
 #include "methods/engine.h"
-#include "ui/user_interface.h"
+#include "ui/console_user_interface.h"
 
 namespace {
 
 using namespace tavrin::methods;
-
-class Silent : public tavrin::ui::UserInterface {
- public:
-  tavrin::ui::Answer message(const tavrin::ui::Message&) override { return tavrin::ui::Answer::Ok; }
-  std::optional<std::string> prompt(const tavrin::ui::Prompt&) override { return std::nullopt; }
-  std::optional<int> choose(const tavrin::ui::Choice&) override { return std::nullopt; }
-  std::optional<std::string> openFileName(const tavrin::ui::FileDialog&) override { return std::nullopt; }
-  std::optional<std::string> saveFileName(const tavrin::ui::FileDialog&) override { return std::nullopt; }
-  bool runProgress(const std::string&, const tavrin::ui::ProgressWork&) override { return false; }
-  bool countdown(const tavrin::ui::Countdown&, std::stop_token) override { return false; }
-  std::optional<std::string> monitor(const tavrin::ui::MonitorSpec&, const tavrin::ui::MonitorTick&,
-                                     std::stop_token) override {
-    return std::nullopt;
-  }
-  void waitCursor(bool) override {}
-  void statusText(std::string_view) override {}
-};
 
 // Texts 0 to 3 name variables, 4 the method itself, 5 to 7 built-ins.
 const char* const kTexts[] = {"a", "b", "c", "d", "self", "abort", "add_abort_method", "BeginWaitCursor"};
@@ -113,7 +97,8 @@ class Decoder {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  Silent ui;
+  std::ostream nowhere(nullptr);
+  tavrin::ui::ConsoleUserInterface ui(std::cin, nowhere, nowhere, {});
   Model model;
   MethodEngine engine(ui, model);
   engine.builtins().add(BuiltinId::abort, [](MethodEngine&) { return -2; });
