@@ -237,7 +237,9 @@ std::string KeyFile::text() const {
 
 bool KeyFile::save(const std::string& path) const { return writeFileAtomically(path, text()); }
 
-bool writeFileAtomically(const std::string& path, std::string_view content) {
+namespace {
+
+bool replaceFile(const std::string& path, std::string_view content, std::optional<unsigned> mode) {
   const std::string target = resolveLinks(path);
   if (target.empty()) return false;
   std::string folder = parentFolder(target);
@@ -249,13 +251,15 @@ bool writeFileAtomically(const std::string& path, std::string_view content) {
   int fd = -1;
   for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
     temp = folder + "." + name + ".tmp" + std::to_string(::getpid()) + "." + std::to_string(counter++);
-    fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode ? (*mode & 0777) : 0666);
     if (fd < 0 && errno != EEXIST) return false;
   }
   if (fd < 0) return false;
 
   struct stat old {};
-  if (::stat(target.c_str(), &old) == 0) {
+  if (mode) {
+    ::fchmod(fd, *mode & 07777);
+  } else if (::stat(target.c_str(), &old) == 0) {
     ::fchmod(fd, old.st_mode & 07777);
     if (old.st_uid != ::geteuid() || old.st_gid != ::getegid())
       [[maybe_unused]] int ignored = ::fchown(fd, old.st_uid, old.st_gid);
@@ -275,6 +279,16 @@ bool writeFileAtomically(const std::string& path, std::string_view content) {
     ::close(dir);
   }
   return true;
+}
+
+}  // namespace
+
+bool writeFileAtomically(const std::string& path, std::string_view content) {
+  return replaceFile(path, content, std::nullopt);
+}
+
+bool writeFileAtomically(const std::string& path, std::string_view content, unsigned mode) {
+  return replaceFile(path, content, mode);
 }
 
 std::string readProfileString(std::string_view section, std::string_view key, const std::string& path) {

@@ -41,6 +41,7 @@ const char* promptKindName(PromptKind k) {
     case PromptKind::Text: return "text";
     case PromptKind::Number: return "number";
     case PromptKind::PackedString: return "packed-string";
+    case PromptKind::Secret: return "secret";
   }
   return "?";
 }

@@ -146,6 +146,20 @@ TEST(KeyFileWrite, WritesThroughASymbolicLinkAndKeepsTheMode) {
   EXPECT_TRUE(std::filesystem::is_symlink(dir.file("dangling.ini")));
 }
 
+TEST(KeyFileWrite, AnExplicitModeReplacesTheOldOne) {
+  TempDir dir;
+  dir.write("secret", "old");
+  ::chmod(dir.file("secret").c_str(), 0644);
+  ASSERT_TRUE(writeFileAtomically(dir.file("secret"), "new", 0600));
+  EXPECT_EQ(dir.read("secret"), "new");
+  struct stat st {};
+  ASSERT_EQ(::stat(dir.file("secret").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0600u);
+  ASSERT_TRUE(writeFileAtomically(dir.file("fresh"), "x", 0600));
+  ASSERT_EQ(::stat(dir.file("fresh").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0600u);
+}
+
 TEST(KeyFileModel, ListsSectionsAndEntriesFirstWins) {
   auto f = KeyFile::parse("[dev1]\na=1\nA=2\nb = \"q\"\n[DEV1]\nc=3\n[dev2]\n");
   EXPECT_EQ(f.sectionNames(), (std::vector<std::string>{"dev1", "dev2"}));

@@ -76,6 +76,10 @@ class KeyFile {
 // Replaces the file at path (following symbolic links) with content,
 // atomically and durably as described above.
 bool writeFileAtomically(const std::string& path, std::string_view content);
+// The same, but the file ends up with exactly the given permission bits
+// (for secrets: 0600), whatever mode an old file had; the content is never
+// readable with wider permissions, not even in the temporary file.
+bool writeFileAtomically(const std::string& path, std::string_view content, unsigned mode);
 
 // GetPrivateProfileString with an empty default and a 1024-byte buffer.
 std::string readProfileString(std::string_view section, std::string_view key, const std::string& path);

@@ -36,8 +36,9 @@ struct Message {
 };
 
 // Text entry of the value dialogs. Number and PackedString are text entries
-// too; the kind lets a front end pick a fitting widget.
-enum class PromptKind { Text, Number, PackedString };
+// too; the kind lets a front end pick a fitting widget. Secret is a text
+// whose characters are not shown (passwords).
+enum class PromptKind { Text, Number, PackedString, Secret };
 struct Prompt {
   PromptKind kind = PromptKind::Text;
   std::string title;    // the variable's label
