@@ -37,21 +37,26 @@ namespace tavrin::edd {
   X(36,  Enumerated,            "enumerated")             \
   X(37,  BitEnumerated,         "bit-enumerated")         \
   X(38,  Index,                 "index")                  \
-  X(39,  String39,              "string-39")              \
-  X(40,  String40,              "string-40")              \
+  X(39,  TextString,            "text-string")            \
+  X(40,  PackedString,          "packed-string")          \
+  X(41,  String41,              "string-41")              \
   X(42,  DateTime42,            "date-time-42")           \
   X(43,  DateTime43,            "date-time-43")           \
   X(44,  Date,                  "date")                   \
   X(46,  DateTime46,            "date-time-46")           \
   X(47,  DateTime47,            "date-time-47")           \
   X(48,  TypeWrapper,           "type-wrapper")           \
+  X(50,  String50,              "string-50")              \
+  X(51,  String51,              "string-51")              \
   X(52,  String52,              "string-52")              \
+  X(53,  String53,              "string-53")              \
   X(54,  If,                    "if")                     \
   X(55,  Select,                "select")                 \
   X(56,  Case,                  "case")                   \
   X(57,  Default,               "default")                \
   X(58,  Direct,                "direct")                 \
   X(59,  Empty,                 "empty")                  \
+  X(60,  Type60,                "type-60")                \
   X(61,  SizedType,             "sized-type")             \
   X(62,  Then,                  "then")                   \
   X(63,  Else,                  "else")                   \

@@ -1,0 +1,343 @@
+// Display texts: values, units and states; enumerations; labels and string
+// values; UNIT relations.
+#include <cstdio>
+#include <string>
+
+#include "edd/tags.h"
+#include "messages.h"
+#include "methods/engine.h"
+#include "model/attributes.h"
+#include "model/description.h"
+#include "model/units.h"
+#include "model/variables.h"
+#include "ui/user_interface.h"
+
+namespace tavrin::model {
+
+using edd::Tag;
+
+namespace {
+
+std::string_view trim(std::string_view s) {
+  const size_t first = s.find_first_not_of(" \t");
+  if (first == std::string_view::npos) return {};
+  return s.substr(first, s.find_last_not_of(" \t") - first + 1);
+}
+
+std::string capped(std::string_view s) { return std::string(s.substr(0, kMaxValueText)); }
+
+// A display format is pasted after a percent sign into a printf format, so
+// only one conversion that fits the value's type is let through: flags,
+// a width and a precision of at most two digits each, and d i u x X o for
+// integers or f e E g G for floats. Anything else could read arguments that
+// are not there or write past the value text.
+bool usableFormat(std::string_view f, bool integer) {
+  size_t i = 0;
+  while (i < f.size() && i < 5 && std::string_view("-+ #0").find(f[i]) != std::string_view::npos) ++i;
+  const auto digits = [&] {
+    size_t n = 0;
+    while (i < f.size() && f[i] >= '0' && f[i] <= '9') ++i, ++n;
+    return n;
+  };
+  if (digits() > 2) return false;
+  if (i < f.size() && f[i] == '.') {
+    ++i;
+    if (digits() > 2) return false;
+  }
+  if (i + 1 != f.size()) return false;
+  return std::string_view(integer ? "diuxXo" : "feEgG").find(f[i]) != std::string_view::npos;
+}
+
+}  // namespace
+
+// --- display texts ---------------------------------------------------------------
+
+std::optional<DisplayText> Variables::format(int32_t id, bool fresh) {
+  SymbolEntry* e = entry(id);
+  return e ? format(*e, fresh, true) : std::nullopt;
+}
+
+std::optional<DisplayText> Variables::format(SymbolEntry& e, bool fresh, bool withUnit) {
+  // Texts may show other variables (string references, units), so a
+  // description can make one refer to itself.
+  Attributes::Nesting nesting(attributes_);
+  if (!nesting) return std::nullopt;
+  if (fresh && viewMode_ != ViewMode::Parameter && e.state == ValueState::Initial && readHook_) readHook_(e.id);
+  DisplayText t;
+  t.status = (classFlags(e.root) & kClassLocal) ? std::string(msg::StateLocal) : std::string(stateText(e.state));
+  t.value = formatValue(e);
+  // The unit variable's own unit is never asked for: a variable that is its
+  // own unit, or two that are each other's, would never end.
+  if (withUnit) t.unit = unitText(e, fresh);
+  return t;
+}
+
+std::string Variables::valueText(int32_t id) {
+  SymbolEntry* e = entry(id);
+  if (!e) return {};
+  const auto t = format(*e, false, false);
+  return t ? t->value : std::string();
+}
+
+std::string Variables::displayFormat(const SymbolEntry& e) {
+  const CompiledList list = typeAttributes(e.root, attr::DisplayFormat);
+  return list.entries().empty() ? std::string() : stringText(list.entries()[0]);
+}
+
+std::string Variables::formatValue(SymbolEntry& e) {
+  char text[kMaxValueText + 1] = {};
+  const std::span<const std::byte> bytes = symbols_.bytes(e);
+  switch (e.typeTag) {
+    case +Tag::Integer:
+    case +Tag::UnsignedInteger: {
+      const bool isSigned = e.typeTag == +Tag::Integer;
+      const auto v = value(e);
+      if (!v) return {};
+      const auto bits = static_cast<uint32_t>(v->bits);
+      const std::string f = displayFormat(e);
+      if (!usableFormat(f, true)) {
+        if (isSigned) {
+          std::snprintf(text, sizeof text, "%d", static_cast<int>(bits));
+        } else {
+          std::snprintf(text, sizeof text, "%u", static_cast<unsigned>(bits));
+        }
+        break;
+      }
+      const bool hex = f.back() == 'x' || f.back() == 'X';
+      const std::string printf = (hex ? "0x%" : "%") + f;
+      if (f.back() == 'd' || f.back() == 'i') {
+        std::snprintf(text, sizeof text, printf.c_str(), static_cast<int>(bits));
+      } else {
+        std::snprintf(text, sizeof text, printf.c_str(), static_cast<unsigned>(bits));
+      }
+      break;
+    }
+    case +Tag::Float:
+    case +Tag::Double: {
+      const auto v = value(e);
+      if (!v) return {};
+      const std::string f = displayFormat(e);
+      const std::string printf = usableFormat(f, false) ? "%" + f : "%f";
+      std::snprintf(text, sizeof text, printf.c_str(), v->numeric());
+      break;
+    }
+    case +Tag::Enumerated: {
+      const auto v = value(e);
+      return v ? capped(enumDescription(e.id, static_cast<uint32_t>(v->bits))) : std::string();
+    }
+    case +Tag::BitEnumerated: {
+      const auto v = value(e);
+      if (!v) return {};
+      std::snprintf(text, sizeof text, "0x%X", static_cast<unsigned>(v->bits));
+      break;
+    }
+    case +Tag::TextString:
+    case +Tag::PackedString:
+    case +Tag::DateTime43:
+    case +Tag::DateTime47: {
+      std::string s;
+      for (const std::byte b : bytes) {
+        if (b == std::byte{0}) break;
+        s.push_back(static_cast<char>(b));
+      }
+      return capped(s);
+    }
+    default:
+      return msg::TypeError;
+  }
+  return text;
+}
+
+std::string Variables::unitText(int32_t id, bool fresh) {
+  const SymbolEntry* e = entry(id);
+  return e ? unitText(*e, fresh) : std::string();
+}
+
+std::string Variables::unitText(const SymbolEntry& e, bool fresh) {
+  if (const EddNode* constant = attribute(e.root, +Tag::ConstantUnit)) {
+    const std::vector<Entry> s = strings(content(constant));
+    return s.empty() ? std::string() : stringText(s[0]);
+  }
+  const auto unit = unitVariableOf(e.id);
+  if (!unit) return {};
+  SymbolEntry* u = entry(*unit);
+  if (!u) return {};
+  const auto t = format(*u, fresh, false);
+  return t ? t->value : std::string();
+}
+
+// --- enumerations ----------------------------------------------------------------
+
+std::vector<Variables::Enumerator> Variables::enumerators(const SymbolEntry& e) {
+  std::vector<Enumerator> list;
+  const CompiledList compiled = typeAttributes(e.root, attr::Enumerators);
+  for (const CompiledList::Item& item : compiled.items()) {
+    if (item.kind != +Tag::Enumerator && item.kind != +Tag::Enumerator67) {
+      ui_.errorBox(msg::EnumeratedData);
+      continue;
+    }
+    if (item.entries.empty()) continue;
+    Enumerator n{item.kind, item.entries[0], std::nullopt};
+    if (item.entries.size() > 1) n.description = item.entries[1];
+    list.push_back(n);
+  }
+  return list;
+}
+
+std::string Variables::enumDescription(int32_t id, uint32_t value) {
+  const SymbolEntry* e = entry(id);
+  if (!e) return msg::UnknownEnumerator;
+  for (const Enumerator& n : enumerators(*e)) {
+    if (n.value.kind == methods::kind::Value && n.value.numeric() == static_cast<double>(value)) {
+      return n.description ? stringText(*n.description) : std::string();
+    }
+  }
+  return msg::UnknownEnumerator;
+}
+
+std::optional<Entry> Variables::enumValue(int32_t id, std::string_view description) {
+  const SymbolEntry* e = entry(id);
+  if (!e) return std::nullopt;
+  const std::string_view wanted = trim(description);
+  for (const Enumerator& n : enumerators(*e)) {
+    if (n.description && n.value.kind == methods::kind::Value && trim(stringText(*n.description)) == wanted) {
+      return n.value;
+    }
+  }
+  return std::nullopt;
+}
+
+std::vector<std::string> Variables::enumDescriptions(int32_t id) {
+  std::vector<std::string> texts;
+  const SymbolEntry* e = entry(id);
+  if (!e) return texts;
+  for (const Enumerator& n : enumerators(*e)) {
+    const int32_t k = n.description ? n.description->kind : -1;
+    if (k != kind::TextIndex && k != kind::VariableString) {
+      ui_.errorBox(msg::EnumEntryKind);
+      continue;
+    }
+    texts.push_back(stringText(*n.description));
+  }
+  return texts;
+}
+
+std::vector<BitEnumerator> Variables::bitEnumerators(int32_t id) {
+  std::vector<BitEnumerator> bits;
+  const SymbolEntry* e = entry(id);
+  if (!e) return bits;
+  const CompiledList compiled = typeAttributes(e->root, attr::Enumerators);
+  for (const CompiledList::Item& item : compiled.items()) {
+    if (item.kind < +Tag::BitEnumerator74 || item.kind > +Tag::BitEnumerator88) {
+      ui_.errorBox(msg::EnumeratedData);
+      continue;
+    }
+    if (item.entries.empty()) continue;
+    const Entry& v = item.entries[0];
+    bits.push_back({v.kind == methods::kind::Value ? static_cast<uint32_t>(v.bits) : 0u,
+                    item.entries.size() > 1 ? stringText(item.entries[1]) : std::string()});
+  }
+  return bits;
+}
+
+// --- labels and string values -------------------------------------------------------
+
+std::vector<Entry> Variables::strings(const EddNode* stringValue) {
+  methods::MethodEngine& engine = attributes_.engine();
+  ListWriter out(engine.stack());
+  attributes_.compileString(stringValue, out);
+  out.finish(+Tag::String);
+  const CompiledList list(engine, out.start(), +Tag::String);
+  return {list.entries().begin(), list.entries().end()};
+}
+
+std::string Variables::label(const EddNode* root) {
+  const EddNode* labelAttribute = attribute(root, +Tag::Label);
+  if (!labelAttribute) return {};
+  const std::vector<Entry> s = strings(content(labelAttribute));
+  if (s.size() > 1) {
+    ui_.errorBox(msg::LabelCount);
+    return {};
+  }
+  return s.empty() ? std::string() : stringText(s[0]);
+}
+
+std::string Variables::stringText(const Entry& e) {
+  if (e.kind == kind::TextIndex) return std::string(description_.text(e.word()));
+  if (e.kind == kind::VariableString) {
+    SymbolEntry* v = entry(e.word());
+    if (!v) return {};
+    const auto t = format(*v, false, false);
+    return t ? t->value : std::string();
+  }
+  ui_.errorBox(msg::StringDefinition);
+  return {};
+}
+
+// --- UNIT relations ----------------------------------------------------------------
+
+// The variable ids of one UNIT list (490 unit references, 491 dependents):
+// items 498, each holding the identifier of a variable.
+std::vector<int32_t> Variables::unitList(const EddNode* node, uint16_t listTag) {
+  methods::MethodEngine& engine = attributes_.engine();
+  ListWriter out(engine.stack());
+  if (!node || node->tag != listTag) {
+    engine.reportTagMismatch(node ? node->tag : 0, listTag);
+  } else {
+    for (const EddNode* item = node->child; item && !out.failed(); item = item->sibling) {
+      const EddNode* id = item->child;
+      if (item->tag != +Tag::UnitItem || !id || id->tag != +Tag::Identifier) {
+        engine.reportTagMismatch(item->tag == +Tag::UnitItem ? (id ? id->tag : 0) : item->tag,
+                                 item->tag == +Tag::UnitItem ? +Tag::Identifier : +Tag::UnitItem);
+        continue;
+      }
+      out.beginItem(+Tag::UnitItem);
+      out.push(Entry::tagged(+Tag::Identifier, +methods::TypeCode::UnsignedInt, static_cast<int32_t>(id->value)));
+      out.endItem();
+    }
+  }
+  out.finish(listTag);
+  std::vector<int32_t> ids;
+  for (const CompiledList::Item& item : CompiledList(engine, out.start(), listTag).items()) {
+    if (!item.entries.empty()) ids.push_back(item.entries[0].word());
+  }
+  return ids;
+}
+
+std::vector<Variables::UnitRelation> Variables::unitRelations() {
+  std::vector<UnitRelation> relations;
+  for (const EddElement& element : elements(description_, 20)) {
+    if (element.root->tag != +Tag::UnitRelation) continue;
+    const EddNode* units = element.root->child ? element.root->child->sibling : nullptr;
+    const EddNode* dependents = units ? units->sibling : nullptr;
+    relations.push_back({unitList(units, +Tag::UnitReferences), unitList(dependents, +Tag::UnitDependents)});
+  }
+  return relations;
+}
+
+std::optional<int32_t> Variables::unitVariableOf(int32_t id) {
+  for (const EddElement& element : elements(description_, 20)) {
+    if (element.root->tag != +Tag::UnitRelation) continue;
+    const EddNode* units = element.root->child ? element.root->child->sibling : nullptr;
+    const EddNode* dependents = units ? units->sibling : nullptr;
+    const std::vector<int32_t> named = unitList(dependents, +Tag::UnitDependents);
+    if (std::find(named.begin(), named.end(), id) == named.end()) continue;
+    const std::vector<int32_t> unit = unitList(units, +Tag::UnitReferences);
+    if (unit.empty()) return std::nullopt;
+    return unit.front();
+  }
+  return std::nullopt;
+}
+
+void Variables::applyUnitRelations(int32_t unitVariableId, int32_t oldCode, int32_t newCode) {
+  for (const UnitRelation& relation : unitRelations()) {
+    if (std::find(relation.units.begin(), relation.units.end(), unitVariableId) == relation.units.end()) continue;
+    for (const int32_t dependent : relation.dependents) {
+      const auto v = value(dependent);
+      if (!v || v->kind != methods::kind::Value) continue;
+      assign(dependent, Entry::ofFloat(static_cast<float>(convertUnit(v->numeric(), oldCode, newCode))));
+    }
+  }
+}
+
+}  // namespace tavrin::model

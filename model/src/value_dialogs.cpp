@@ -1,0 +1,177 @@
+#include "model/value_dialogs.h"
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "edd/tags.h"
+#include "messages.h"
+#include "model/variables.h"
+#include "ui/user_interface.h"
+
+namespace tavrin::model {
+
+using edd::Tag;
+
+namespace {
+
+std::string trimmed(std::string_view s) {
+  const size_t first = s.find_first_not_of(" \t\r\n");
+  if (first == std::string_view::npos) return {};
+  return std::string(s.substr(first, s.find_last_not_of(" \t\r\n") - first + 1));
+}
+
+}  // namespace
+
+ValueDialogs::ValueDialogs(ui::UserInterface& ui, Variables& variables) : ui_(ui), variables_(variables) {}
+
+bool ValueDialogs::edit(int32_t variableId, std::string_view prompt) {
+  const SymbolEntry* e = variables_.entry(variableId);
+  if (!e) return false;
+  switch (e->typeTag) {
+    case +Tag::Integer:
+    case +Tag::UnsignedInteger:
+    case +Tag::Float:
+    case +Tag::Double:
+      return numericInput(variableId, prompt);
+    case +Tag::Enumerated:
+      return enumerationInput(variableId, prompt);
+    case +Tag::TextString:
+    case +Tag::String52:
+      return textInput(variableId, prompt);
+    case +Tag::PackedString:
+      return packedStringInput(variableId, prompt);
+    case +Tag::BitEnumerated:
+      ui_.errorBox(msg::BitEnumeratedEdit);
+      return false;
+    default:
+      ui_.errorBox(msg::UnchangeableType);
+      return false;
+  }
+}
+
+bool ValueDialogs::numericInput(int32_t variableId, std::string_view prompt) {
+  const SymbolEntry* e = variables_.entry(variableId);
+  if (!e) return false;
+  const ui::Prompt dialog{ui::PromptKind::Number, variables_.label(e->root), std::string(prompt),
+                          variables_.valueText(variableId), variables_.unitText(variableId), ""};
+  for (;;) {
+    const auto entered = ui_.prompt(dialog);
+    if (!entered) return false;
+    const std::string text = trimmed(*entered);
+    if (text.empty()) {
+      ui_.errorBox(msg::InputEmpty);
+    } else if (rangeCheck(text, variableId)) {
+      return variables_.assignText(variableId, text);
+    }
+  }
+}
+
+bool ValueDialogs::textInput(int32_t variableId, std::string_view prompt) {
+  const SymbolEntry* e = variables_.entry(variableId);
+  if (!e) return false;
+  const std::string current = variables_.valueText(variableId);
+  const ui::Prompt dialog{ui::PromptKind::Text, variables_.label(e->root), std::string(prompt), current, "", current};
+  for (;;) {
+    const auto entered = ui_.prompt(dialog);
+    if (!entered) return false;
+    const std::string text = trimmed(*entered);
+    if (!text.empty()) return variables_.assignText(variableId, text);
+    ui_.errorBox(msg::InputEmpty);
+  }
+}
+
+bool ValueDialogs::packedStringInput(int32_t variableId, std::string_view prompt) {
+  const SymbolEntry* e = variables_.entry(variableId);
+  if (!e) return false;
+  const std::string current = variables_.valueText(variableId);
+  const ui::Prompt dialog{ui::PromptKind::PackedString, variables_.label(e->root), std::string(prompt), current, "",
+                          current};
+  for (;;) {
+    const auto entered = ui_.prompt(dialog);
+    if (!entered) return false;
+    const std::string text = trimmed(*entered);
+    if (!text.empty()) return variables_.assignText(variableId, text);
+    ui_.errorBox(msg::PackedInputEmpty);
+  }
+}
+
+bool ValueDialogs::enumerationInput(int32_t variableId, std::string_view prompt) {
+  const SymbolEntry* e = variables_.entry(variableId);
+  if (!e) return false;
+  ui::Choice dialog{variables_.label(e->root), std::string(prompt), variables_.valueText(variableId),
+                    variables_.enumDescriptions(variableId), -1};
+  for (size_t i = 0; i < dialog.items.size(); ++i) {
+    if (dialog.items[i] == dialog.current) {
+      dialog.preselected = static_cast<int>(i);
+      break;
+    }
+  }
+  for (;;) {
+    const auto chosen = ui_.choose(dialog);
+    if (!chosen) return false;
+    if (*chosen >= 0 && static_cast<size_t>(*chosen) < dialog.items.size()) {
+      return variables_.assignText(variableId, dialog.items[static_cast<size_t>(*chosen)]);
+    }
+    ui_.errorBox(msg::SelectItem);
+  }
+}
+
+std::optional<int> ValueDialogs::selectFromList(std::string_view prompt, std::string_view options) {
+  ui::Choice dialog{"", std::string(prompt), "", {}, 0};
+  size_t from = 0;
+  while (from <= options.size()) {
+    const size_t end = std::min(options.find(';', from), options.size());
+    if (end == options.size() && end == from) break;  // the empty last entry
+    dialog.items.emplace_back(options.substr(from, end - from));
+    from = end + 1;
+  }
+  for (;;) {
+    const auto chosen = ui_.choose(dialog);
+    if (!chosen) return std::nullopt;
+    if (*chosen >= 0 && static_cast<size_t>(*chosen) < dialog.items.size()) return *chosen;
+    ui_.errorBox(msg::SelectCurrentItem);
+  }
+}
+
+bool ValueDialogs::rangeCheck(std::string_view text, int32_t variableId) {
+  const SymbolEntry* e = variables_.entry(variableId);
+  if (!e) return false;
+  bool pass = false;
+  switch (e->typeTag) {
+    case +Tag::Enumerated:
+    case +Tag::BitEnumerated:
+      return true;
+    case +Tag::TextString:
+    case +Tag::PackedString:
+      pass = text.size() <= e->size;
+      break;
+    case +Tag::Integer:
+    case +Tag::UnsignedInteger:
+    case +Tag::Float:
+    case +Tag::Double: {
+      const double x = std::strtod(std::string(text).c_str(), nullptr);
+      // A range list that could not be compiled accepts nothing: its
+      // message has been shown, and an unchecked value is worse.
+      const auto ranges = variables_.ranges(variableId);
+      if (ranges && ranges->empty()) return true;
+      for (size_t i = 0; ranges && i < RangeList::kSlots && !pass; ++i) {
+        const auto& low = ranges->minimum[i];
+        const auto& high = ranges->maximum[i];
+        if (high) {
+          pass = x <= *high && (!low || x >= *low);
+        } else if (low) {
+          pass = x >= *low;
+        }
+      }
+      break;
+    }
+    default:
+      ui_.errorBox(msg::IllegalType);
+      return true;
+  }
+  if (!pass) ui_.errorBox(msg::withText(msg::OutOfRange, variables_.label(e->root)));
+  return pass;
+}
+
+}  // namespace tavrin::model
