@@ -337,6 +337,51 @@ TEST_F(Texts, LabelsAreShownAsStored) {
                                     "Error: string_terminal, error!", "Error: string_terminal string match error!"));
 }
 
+TEST(HostileTexts, TextsThatShowThemselvesEndWithAMessage) {
+  ModelHarness t;
+  ASSERT_TRUE(t.load(R"(
+    list 0
+      variable
+        identifier "mirror"
+        type
+          enumerated
+            integer-constant 1
+            enumerators
+              direct
+                enumerator
+                  integer-constant 0
+                  direct
+                    string
+                      string-from-variable
+                        identifier "mirror"
+  )"));
+  EXPECT_EQ(t.value("mirror"), "");
+  EXPECT_THAT(t.errors(), ElementsAre("Error: The description is nested too deeply!"));
+  EXPECT_EQ(t.session.engine().stack().depth(), 0);
+}
+
+TEST(HostileTexts, EnumeratorListsLongerThanTheValueStackAreCutOnce) {
+  std::string d = R"(
+    list 0
+      variable
+        identifier "many"
+        type
+          enumerated
+            integer-constant 2
+            enumerators
+              direct
+)";
+  for (int i = 0; i < 1500; ++i) {
+    d += "                enumerator\n                  integer-constant " + std::to_string(i) +
+         "\n                  direct\n                    string\n                      string-literal \"e\"\n";
+  }
+  ModelHarness t;
+  ASSERT_TRUE(t.load(d));
+  EXPECT_EQ(t.value("many"), "Unknown Enumerator");
+  EXPECT_THAT(t.errors(), ElementsAre("Error: Stack upper range overflow!"));
+  EXPECT_EQ(t.session.engine().stack().depth(), 0);
+}
+
 constexpr const char* kUnits = R"(
   list 0
     variable

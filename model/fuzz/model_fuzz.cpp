@@ -1,0 +1,151 @@
+// Loads descriptions decoded from the fuzzer's bytes through the real loader
+// and registers, formats and queries every variable: hostile types, sizes,
+// formats, enumerator lists, conditional values, references and UNIT
+// relations. Each byte picks a tag from those the model reads (or any
+// number), a value and a child count, so most inputs are near-valid
+// descriptions.
+#include <stdlib.h>
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <string>
+
+#include "eddtext/binary.h"
+#include "eddtext/document.h"
+#include "edd/tags.h"
+#include "model/session.h"
+#include "platform/dynamic_library.h"
+#include "ui/console_user_interface.h"
+
+namespace {
+
+using tavrin::eddtext::Document;
+using tavrin::eddtext::Node;
+using tavrin::eddtext::Tree;
+
+const char* const kTexts[] = {"v0", "v1", "v2", "v3", "v4", "v5", "group", "values", "Table_Main_Specialist",
+                              "On", "04X", "%s%n", "8.3f", "first"};
+constexpr uint32_t kTextCount = std::size(kTexts);
+
+constexpr uint16_t kTags[] = {
+    1,   3,   13,  14,  16,  21,  22,  30,  31,  32,  33,  34,  35,  36,  37,  38,  39,  40,  41,  43,  44,
+    47,  48,  52,  54,  55,  56,  57,  58,  58,  58,  59,  60,  61,  62,  63,  65,  66,  67,  74,  88,  99,
+    100, 101, 120, 122, 123, 124, 212, 213, 236, 240, 241, 242, 271, 285, 286, 287, 289, 290, 300, 301,
+    302, 305, 306, 307, 308, 309, 310, 311, 341, 396, 398, 399, 399, 401, 403, 404, 405, 405, 406, 407,
+    408, 410, 410, 411, 490, 491, 498};
+
+class Decoder {
+ public:
+  Decoder(const uint8_t* data, size_t size) : data_(data), size_(size) {}
+  bool done() const { return pos_ >= size_; }
+  uint8_t next() { return pos_ < size_ ? data_[pos_++] : 0; }
+
+  void subtree(Tree& tree, uint32_t depth) {
+    Node n;
+    const uint8_t pick = next();
+    n.tag = pick < 250 ? kTags[pick % std::size(kTags)] : static_cast<uint16_t>(next() * 257u);
+    n.depth = depth;
+    n.value = value(n.tag);
+    tree.push_back(n);
+    const int children = depth > 20 || tree.size() > 400 ? 0 : next() % 5;
+    for (int i = 0; i < children && !done(); ++i) subtree(tree, depth + 1);
+  }
+
+  // An object: its root, its identifier, then attributes.
+  Tree object(uint16_t rootTag, uint32_t name) {
+    Tree t{Node{rootTag, 0, 0, {}}, Node{30, name, 1, {}}};
+    const int attributes = next() % 6;
+    for (int i = 0; i < attributes && !done(); ++i) subtree(t, 1);
+    return t;
+  }
+
+ private:
+  uint32_t value(uint16_t tag) {
+    if (!tavrin::edd::carriesValue(tag)) return 0;
+    const uint8_t v = next();
+    switch (tag) {
+      case 30:
+      case 31:
+      case 99:
+        return v < 240 ? v % kTextCount : 1000u + v;  // now and then past the table
+      case 399:
+        return v < 200 ? v % 40 : 0xFFFFFF00u + v;
+      case 398:
+        return v * 0x01010101u;
+      case 302:
+        return v & 1 ? 0x20000u : v;
+      default:
+        return v;
+    }
+  }
+
+  const uint8_t* data_;
+  size_t size_;
+  size_t pos_ = 0;
+};
+
+const std::string& descriptionPath() {
+  static const std::string path = [] {
+    std::string pattern = (std::filesystem::temp_directory_path() / "tavrin-model-fuzz-XXXXXX").string();
+    return std::string(::mkdtemp(pattern.data())) + "/device.bin";
+  }();
+  return path;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  // Each session binds the loader and lets it go again; one handle held for
+  // the whole run keeps the instrumented library (and the coverage counters
+  // the fuzzer registered for it) mapped.
+  static tavrin::platform::DynamicLibrary keepLoaded = [] {
+    tavrin::platform::DynamicLibrary l;
+    l.open(std::string(TAVRIN_DIST_DIR) + "Driver/Lirrand.so");
+    return l;
+  }();
+  Decoder decoder(data, size);
+  Document d;
+  for (uint32_t i = 0; i < kTextCount; ++i) d.texts.emplace_back(kTexts[i]);
+  for (uint32_t i = 0; i < 6 && !decoder.done(); ++i) d.lists[0].push_back(decoder.object(22, i));
+  d.lists[5].push_back(decoder.object(3, 6));
+  d.lists[5].push_back(decoder.object(13, 7));
+  d.lists[14].push_back(decoder.object(14, 8));
+  d.lists[20].push_back(decoder.object(21, 9));
+  {
+    std::ofstream out(descriptionPath(), std::ios::binary | std::ios::trunc);
+    out << tavrin::eddtext::writeBinary(d);
+  }
+
+  std::ostream nowhere(nullptr);
+  tavrin::ui::ConsoleUserInterface ui(std::cin, nowhere, nowhere, {});
+  tavrin::model::Session session(ui, TAVRIN_DIST_DIR);
+  if (!session.loadDescription(descriptionPath())) return 0;
+  session.registerVariables();
+  tavrin::model::Variables& vars = session.variables();
+  vars.setReadHook([](int32_t) { return 1; });
+  for (const tavrin::model::SymbolEntry& e : session.symbols().entries()) {
+    vars.format(e.id, true);
+    vars.ranges(e.id);
+    vars.enumDescriptions(e.id);
+    vars.bitEnumerators(e.id);
+    vars.label(e.root);
+    vars.handling(e.root);
+    vars.valid(e.root);
+    session.dialogs().rangeCheck("5", e.id);
+    vars.assignText(e.id, "On");
+    vars.applyUnitRelations(e.id, 1137, 1133);
+  }
+  for (const auto& element : tavrin::model::elements(session.description(), 5)) {
+    for (const auto& m : session.attributes().members(element.root)) {
+      if (m.reference) session.resolveReference(*m.reference);
+    }
+    for (const auto& a : session.attributes().elements(element.root)) {
+      if (a.reference) session.resolveReference(*a.reference);
+    }
+  }
+  session.description().roleObject(tavrin::model::Role::ParameterTable, tavrin::model::kSpecialist);
+  return 0;
+}
