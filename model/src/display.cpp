@@ -10,6 +10,7 @@
 #include "model/description.h"
 #include "model/units.h"
 #include "model/variables.h"
+#include "text.h"
 #include "ui/user_interface.h"
 
 namespace tavrin::model {
@@ -17,12 +18,6 @@ namespace tavrin::model {
 using edd::Tag;
 
 namespace {
-
-std::string_view trim(std::string_view s) {
-  const size_t first = s.find_first_not_of(" \t");
-  if (first == std::string_view::npos) return {};
-  return s.substr(first, s.find_last_not_of(" \t") - first + 1);
-}
 
 std::string capped(std::string_view s) { return std::string(s.substr(0, kMaxValueText)); }
 

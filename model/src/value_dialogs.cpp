@@ -7,21 +7,12 @@
 #include "edd/tags.h"
 #include "messages.h"
 #include "model/variables.h"
+#include "text.h"
 #include "ui/user_interface.h"
 
 namespace tavrin::model {
 
 using edd::Tag;
-
-namespace {
-
-std::string trimmed(std::string_view s) {
-  const size_t first = s.find_first_not_of(" \t\r\n");
-  if (first == std::string_view::npos) return {};
-  return std::string(s.substr(first, s.find_last_not_of(" \t\r\n") - first + 1));
-}
-
-}  // namespace
 
 ValueDialogs::ValueDialogs(ui::UserInterface& ui, Variables& variables) : ui_(ui), variables_(variables) {}
 
@@ -58,7 +49,7 @@ bool ValueDialogs::numericInput(int32_t variableId, std::string_view prompt) {
   for (;;) {
     const auto entered = ui_.prompt(dialog);
     if (!entered) return false;
-    const std::string text = trimmed(*entered);
+    const std::string text(trim(*entered));
     if (text.empty()) {
       ui_.errorBox(msg::InputEmpty);
     } else if (rangeCheck(text, variableId)) {
@@ -68,31 +59,27 @@ bool ValueDialogs::numericInput(int32_t variableId, std::string_view prompt) {
 }
 
 bool ValueDialogs::textInput(int32_t variableId, std::string_view prompt) {
-  const SymbolEntry* e = variables_.entry(variableId);
-  if (!e) return false;
-  const std::string current = variables_.valueText(variableId);
-  const ui::Prompt dialog{ui::PromptKind::Text, variables_.label(e->root), std::string(prompt), current, "", current};
-  for (;;) {
-    const auto entered = ui_.prompt(dialog);
-    if (!entered) return false;
-    const std::string text = trimmed(*entered);
-    if (!text.empty()) return variables_.assignText(variableId, text);
-    ui_.errorBox(msg::InputEmpty);
-  }
+  return textEntry(variableId, prompt, ui::PromptKind::Text, msg::InputEmpty);
 }
 
 bool ValueDialogs::packedStringInput(int32_t variableId, std::string_view prompt) {
+  return textEntry(variableId, prompt, ui::PromptKind::PackedString, msg::PackedInputEmpty);
+}
+
+// The entry field starts with the current value; what is entered is set
+// without a range check.
+bool ValueDialogs::textEntry(int32_t variableId, std::string_view prompt, ui::PromptKind kind,
+                             const char* emptyMessage) {
   const SymbolEntry* e = variables_.entry(variableId);
   if (!e) return false;
   const std::string current = variables_.valueText(variableId);
-  const ui::Prompt dialog{ui::PromptKind::PackedString, variables_.label(e->root), std::string(prompt), current, "",
-                          current};
+  const ui::Prompt dialog{kind, variables_.label(e->root), std::string(prompt), current, "", current};
   for (;;) {
     const auto entered = ui_.prompt(dialog);
     if (!entered) return false;
-    const std::string text = trimmed(*entered);
+    const std::string text(trim(*entered));
     if (!text.empty()) return variables_.assignText(variableId, text);
-    ui_.errorBox(msg::PackedInputEmpty);
+    ui_.errorBox(emptyMessage);
   }
 }
 

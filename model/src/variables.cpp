@@ -225,23 +225,20 @@ bool Variables::assign(SymbolEntry& e, const Entry& v) {
     }
     return converted;
   };
+  const auto integer = [&](TypeCode type, const char* widthMessage) {
+    const auto n = numeric(+type);
+    if (!n) return false;
+    if (writeInteger(bytes, static_cast<uint32_t>(n->bits))) return true;
+    ui_.errorBox(widthMessage);
+    return false;
+  };
   switch (e.typeTag) {
-    case +Tag::Integer: {
-      const auto n = numeric(+TypeCode::Int);
-      if (!n) return false;
-      if (writeInteger(bytes, static_cast<uint32_t>(n->bits))) return true;
-      ui_.errorBox(msg::IntWidth);
-      return false;
-    }
+    case +Tag::Integer:
+      return integer(TypeCode::Int, msg::IntWidth);
     case +Tag::UnsignedInteger:
     case +Tag::Enumerated:
-    case +Tag::BitEnumerated: {
-      const auto n = numeric(+TypeCode::UnsignedInt);
-      if (!n) return false;
-      if (writeInteger(bytes, static_cast<uint32_t>(n->bits))) return true;
-      ui_.errorBox(msg::UnsignedWidth);
-      return false;
-    }
+    case +Tag::BitEnumerated:
+      return integer(TypeCode::UnsignedInt, msg::UnsignedWidth);
     case +Tag::Float: {
       const auto n = numeric(+TypeCode::Float);
       if (n) writeFloat(bytes, n->asFloat());

@@ -13,9 +13,7 @@
 #include <optional>
 #include <string_view>
 
-namespace tavrin::ui {
-class UserInterface;
-}
+#include "ui/user_interface.h"
 
 namespace tavrin::model {
 
@@ -46,6 +44,8 @@ class ValueDialogs {
   bool rangeCheck(std::string_view text, int32_t variableId);
 
  private:
+  bool textEntry(int32_t variableId, std::string_view prompt, ui::PromptKind kind, const char* emptyMessage);
+
   ui::UserInterface& ui_;
   Variables& variables_;
 };
