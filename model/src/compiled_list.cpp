@@ -51,7 +51,7 @@ CompiledList::CompiledList(methods::MethodEngine& engine, int32_t start, int32_t
   stack.setDepth(start);
 }
 
-std::vector<CompiledList::Item> CompiledList::items() const {
+std::vector<CompiledList::Item> CompiledList::items() const& {
   std::vector<Item> items;
   const size_t total = entries_.size();
   size_t i = 0;

@@ -293,7 +293,8 @@ std::vector<int32_t> Variables::unitList(const EddNode* node, uint16_t listTag) 
   }
   out.finish(listTag);
   std::vector<int32_t> ids;
-  for (const CompiledList::Item& item : CompiledList(engine, out.start(), listTag).items()) {
+  const CompiledList list(engine, out.start(), listTag);
+  for (const CompiledList::Item& item : list.items()) {
     if (!item.entries.empty()) ids.push_back(item.entries[0].word());
   }
   return ids;
@@ -330,7 +331,11 @@ void Variables::applyUnitRelations(int32_t unitVariableId, int32_t oldCode, int3
     for (const int32_t dependent : relation.dependents) {
       const auto v = value(dependent);
       if (!v || v->kind != methods::kind::Value) continue;
-      assign(dependent, Entry::ofFloat(static_cast<float>(convertUnit(v->numeric(), oldCode, newCode))));
+      // Stored as a float, as the table edits it; the conversion saturates
+      // where a plain cast of a huge double would be undefined.
+      Entry converted = Entry::ofDouble(convertUnit(v->numeric(), oldCode, newCode));
+      methods::convert(converted, +methods::TypeCode::Float);
+      assign(dependent, converted);
     }
   }
 }

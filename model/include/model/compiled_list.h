@@ -69,8 +69,10 @@ class CompiledList {
   std::span<const Entry> entries() const { return entries_; }
   // The entries walked as items; a walk that does not land exactly on the
   // end shows "Error: The description is incorrect!" and gives the items
-  // found before.
-  std::vector<Item> items() const;
+  // found before. The items point into the list, so a temporary list has
+  // none to give.
+  std::vector<Item> items() const&;
+  std::vector<Item> items() const&& = delete;
 
  private:
   methods::MethodEngine& engine_;
