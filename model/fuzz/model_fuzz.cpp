@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -87,10 +88,17 @@ class Decoder {
   size_t pos_ = 0;
 };
 
+std::string& fuzzFolder() {
+  static std::string folder;
+  return folder;
+}
+
 const std::string& descriptionPath() {
   static const std::string path = [] {
     std::string pattern = (std::filesystem::temp_directory_path() / "tavrin-model-fuzz-XXXXXX").string();
-    return std::string(::mkdtemp(pattern.data())) + "/device.bin";
+    fuzzFolder() = ::mkdtemp(pattern.data());
+    std::atexit([] { std::filesystem::remove_all(fuzzFolder()); });
+    return fuzzFolder() + "/device.bin";
   }();
   return path;
 }
