@@ -1,7 +1,7 @@
-// eddc, the description tool. One subcommand per job:
+// eddc, the description tool:
+//   eddc FILE.edd -o FILE.bin     compile EDDL source into a description file
 //   eddc dump FILE.bin            print a description file as a readable tree
 //   eddc asm FILE.txt -o FILE.bin turn that readable form back into the file
-// The EDDL compiler joins them as a subcommand of its own.
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -15,6 +15,7 @@
 #include <string_view>
 #include <vector>
 
+#include "eddl/compiler.h"
 #include "eddtext/binary.h"
 #include "eddtext/text_form.h"
 
@@ -23,7 +24,8 @@ namespace {
 using namespace tavrin::eddtext;
 
 constexpr const char* kUsage =
-    "usage: eddc dump FILE.bin\n"
+    "usage: eddc FILE.edd -o FILE.bin\n"
+    "       eddc dump FILE.bin\n"
     "       eddc asm FILE.txt -o FILE.bin\n";
 
 int usage() {
@@ -98,18 +100,30 @@ bool writeFile(const std::string& path, const std::string& bytes) {
   return ok;
 }
 
-int assemble(const std::vector<std::string>& args) {
-  std::string input, output;
+// INPUT -o OUTPUT, in either order; 2 for anything else.
+int inputAndOutput(const std::vector<std::string>& args, std::string& input, std::string& output) {
   for (size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "-o" && i + 1 < args.size())
+    if (args[i] == "-o" && i + 1 < args.size() && output.empty())
       output = args[++i];
     else if (input.empty() && !args[i].starts_with("-"))
       input = args[i];
     else
       return usage();
   }
-  if (input.empty() || output.empty()) return usage();
-  std::string source;
+  return input.empty() || output.empty() ? usage() : 0;
+}
+
+int write(const std::string& output, const Document& document) {
+  if (!writeFile(output, writeBinary(document))) {
+    std::fprintf(stderr, "eddc: cannot write %s\n", output.c_str());
+    return 1;
+  }
+  return 0;
+}
+
+int assemble(const std::vector<std::string>& args) {
+  std::string input, output, source;
+  if (int bad = inputAndOutput(args, input, output)) return bad;
   if (!slurp(input, source)) {
     std::fprintf(stderr, "eddc: cannot read %s: %s\n", input.c_str(), std::strerror(errno));
     return 1;
@@ -119,11 +133,23 @@ int assemble(const std::vector<std::string>& args) {
     std::fprintf(stderr, "%s\n", assembled.error.c_str());
     return 1;
   }
-  if (!writeFile(output, writeBinary(*assembled.document))) {
-    std::fprintf(stderr, "eddc: cannot write %s\n", output.c_str());
+  return write(output, *assembled.document);
+}
+
+int compile(const std::vector<std::string>& args) {
+  std::string input, output, source;
+  if (int bad = inputAndOutput(args, input, output)) return bad;
+  if (!slurp(input, source)) {
+    std::fprintf(stderr, "eddc: cannot read %s: %s\n", input.c_str(), std::strerror(errno));
     return 1;
   }
-  return 0;
+  const tavrin::eddl::Compiled compiled = tavrin::eddl::compile(source);
+  if (!compiled.document) {
+    const std::string report = compiled.report(input);
+    std::fwrite(report.data(), 1, report.size(), stderr);
+    return 1;
+  }
+  return write(output, *compiled.document);
 }
 
 }  // namespace
@@ -139,6 +165,7 @@ int main(int argc, char** argv) {
       std::fputs(kUsage, stdout);
       return 0;
     }
+    return compile(std::vector<std::string>(argv + 1, argv + argc));
   } catch (const std::exception& e) {
     std::fprintf(stderr, "eddc: %s\n", e.what());
     return 1;

@@ -8,6 +8,7 @@
 #include <unordered_map>
 
 #include "edd/tags.h"
+#include "eddtext/tool_tags.h"
 #include "eddtext/quote.h"
 #include "eddtext/text_form.h"
 
@@ -49,7 +50,7 @@ std::optional<int64_t> integer(std::string_view word) {
 }
 
 std::string describe(uint16_t tag) {
-  auto name = edd::tagName(tag);
+  auto name = anyTagName(tag);
   return "tag " + std::to_string(tag) + (name.empty() ? "" : " (" + std::string(name) + ")");
 }
 
@@ -288,7 +289,7 @@ class Assembler {
       auto tag = static_cast<uint16_t>(*number);
       ++i;
       if (i < t.size() && looksLikeName(t[i])) {
-        auto named = edd::tagNumber(t[i].text);
+        auto named = anyTagNumber(t[i].text);
         if (!named) stop(t[i].column, "unknown tag name '" + t[i].text + "'");
         if (*named != tag)
           stop(t[i].column, "tag " + std::to_string(tag) + " is not '" + t[i].text + "' (that is tag " +
@@ -297,7 +298,7 @@ class Assembler {
       }
       return tag;
     }
-    auto named = edd::tagNumber(first.text);
+    auto named = anyTagNumber(first.text);
     if (!named) stop(first.column, "unknown tag name '" + first.text + "'");
     ++i;
     return *named;

@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "edd/tags.h"
+#include "eddtext/tool_tags.h"
 #include "eddtext/quote.h"
 #include "eddtext/text_form.h"
 
@@ -88,7 +89,7 @@ class Dumper {
       out_ += "@" + std::to_string(node.depth) + " ";
     }
     out_ += std::to_string(node.tag);
-    if (auto name = edd::tagName(node.tag); !name.empty()) {
+    if (auto name = anyTagName(node.tag); !name.empty()) {
       out_ += ' ';
       out_ += name;
     }
