@@ -110,5 +110,35 @@ TEST(EddcCommand, UsageAndMissingFiles) {
   EXPECT_EQ(eddc(dir, "asm '" + dir.file("missing.txt") + "' -o '" + dir.file("x.bin") + "'").status, 1);
 }
 
+
+TEST(EddcCommand, CompilesSourceOrReportsEveryFaultWithoutWriting) {
+  TempDir dir;
+  dir.write("good.edd", "VARIABLE v { LABEL \"V\"; TYPE INTEGER (2); }\n");
+  Outcome good = eddc(dir, "'" + dir.file("good.edd") + "' -o '" + dir.file("good.bin") + "'");
+  ASSERT_EQ(good.status, 0) << good.err;
+  EXPECT_EQ(good.out + good.err, "");
+  EddFixture loaded = EddFixture::fromBytes(dir.read("good.bin"));
+  ASSERT_NE(loaded.object("v"), nullptr);
+  EXPECT_EQ(loaded.result(), 2);
+
+  // Three faults in three definitions, each named by its place; an output
+  // file that was there stays as it was.
+  dir.write("bad.edd",
+            "VARIABLE a { TYPE INTEGER (9); }\n"
+            "VARIABLE b { TYPE FLOAT; LABEL 5; }\n"
+            "MENU m { ITEMS { nowhere } }\n");
+  dir.write("bad.bin", "old");
+  Outcome bad = eddc(dir, "-o '" + dir.file("bad.bin") + "' '" + dir.file("bad.edd") + "'");
+  EXPECT_EQ(bad.status, 1);
+  const std::string name = dir.file("bad.edd");
+  EXPECT_EQ(bad.err, name + ":1:28: the size must lie in 1 to 4\n" +
+                         name + ":2:32: expected a text, found a number\n" +
+                         name + ":3:18: 'nowhere' is not defined\n");
+  EXPECT_EQ(dir.read("bad.bin"), "old");
+  EXPECT_FALSE(std::filesystem::exists(dir.file("none.bin")));
+  EXPECT_EQ(eddc(dir, "'" + dir.file("bad.edd") + "' -o '" + dir.file("none.bin") + "'").status, 1);
+  EXPECT_FALSE(std::filesystem::exists(dir.file("none.bin")));
+}
+
 }  // namespace
 }  // namespace tavrin::testing

@@ -22,6 +22,10 @@ std::string kindList(KindSet kinds) {
   return out;
 }
 
+std::string article(const std::string& noun) {
+  return (noun[0] == 'A' ? "an " : "a ") + noun;
+}
+
 // Names may be used before their definition, so they are checked once the
 // whole source is read.
 void checkUses(const Parser& parser, std::vector<Diagnostic>& diagnostics) {
@@ -37,7 +41,7 @@ void checkUses(const Parser& parser, std::vector<Diagnostic>& diagnostics) {
     const Object& o = *it->second;
     if (!(use.kinds & bit(o.kind))) {
       diagnostics.push_back({use.line, use.column,
-                             "'" + use.name + "' is a " + kindName(o.kind) + ", not a " + kindList(use.kinds)});
+                             "'" + use.name + "' is " + article(kindName(o.kind)) + ", not " + article(kindList(use.kinds))});
     } else if (!use.member.empty() && o.kind == Kind::Collection && o.membersKnown && !o.members.count(use.member)) {
       diagnostics.push_back({use.line, use.column, "the collection '" + use.name + "' has no member '" + use.member + "'"});
     }
