@@ -31,6 +31,8 @@ TEST(EddlFaults, CharactersTextsAndNumbers) {
                     "1:42: expected ';' after the value, found the end of the file"}));
   EXPECT_EQ(faults("/* open\n\nVARIABLE"), (Faults{"1:1: the comment never ends"}));
   EXPECT_EQ(faults("VARIABLE v { TYPE FLOAT; LABEL \"\\x00\"; }"), (Faults{"1:32: a text cannot hold a zero byte"}));
+  EXPECT_EQ(faults(std::string("VARIABLE v { TYPE FLOAT; LABEL \"a\0b\"; }", 39)),
+            (Faults{"1:32: a text cannot hold a zero byte"}));
   EXPECT_EQ(faults("VARIABLE v { TYPE FLOAT { MIN_VALUE 4294967296; MAX_VALUE 1e39; } }"),
             (Faults{"1:37: an integer outside 32 bits"}));
   EXPECT_EQ(faults("VARIABLE v { TYPE FLOAT { MAX_VALUE 1e39; } }"), (Faults{"1:37: a number too large for a float"}));

@@ -183,6 +183,12 @@ class Lexer {
       }
       const char c = s_[p_++];
       if (c == quote) return;
+      if (c == '\0') {
+        // A zero byte ends a text in a description file: everything after
+        // it would shift to other text indexes.
+        report(t, "a text cannot hold a zero byte");
+        continue;
+      }
       if (c != '\\') {
         t.text += c;
         continue;
