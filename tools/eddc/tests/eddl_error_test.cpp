@@ -173,7 +173,7 @@ TEST(EddlFaults, DescriptionExpressions) {
                     "4:41: function calls belong in methods, not in description expressions",
                     "5:43: the conditional operator ?: is not supported",
                     "6:66: a SELECT holds CASE and DEFAULT branches, found 'OTHER'",
-                    "7:46: expected '{' after IF (...), found 'READ'"}));
+                    "7:46: expected '{' to start the branch, found 'READ'"}));
 }
 
 TEST(EddlFaults, RecoveryGoesOnAndStopsAtFifty) {

@@ -244,51 +244,57 @@ Ast Parser::reference(KindSet kinds) {
   }
 }
 
-template <class F>
-Ast Parser::conditional(F plain) {
+// IF or SELECT: `ifBranch` parses what follows IF (...) and ELSE,
+// `caseBranch` what follows CASE x: and DEFAULT:.
+template <class B, class C>
+Ast Parser::choice(B ifBranch, C caseBranch) {
   Nesting guard(*this);
   if (atWord("IF")) {
     next();
     Ast node(+Tag::If);
     node.add(condition());
-    open("after IF (...)");
-    node.add(Ast(+Tag::Then).add(conditional(plain)));
-    close("to end the IF branch");
+    node.add(Ast(+Tag::Then).add(ifBranch()));
     if (atWord("ELSE")) {
       next();
-      if (atWord("IF")) {
-        node.add(Ast(+Tag::Else).add(conditional(plain)));
-      } else {
-        open("after ELSE");
-        node.add(Ast(+Tag::Else).add(conditional(plain)));
-        close("to end the ELSE branch");
-      }
+      node.add(Ast(+Tag::Else).add(atWord("IF") ? choice(ifBranch, caseBranch) : ifBranch()));
     }
     return node;
   }
-  if (atWord("SELECT")) {
-    next();
-    Ast node(+Tag::Select);
-    node.add(condition());
-    open("after SELECT (...)");
-    while (!at("}")) {
-      if (atWord("CASE")) {
-        next();
-        Ast branch(+Tag::Case);
-        branch.add(Ast(+Tag::Expression).add(expression(Mode::Description)));
-        expect(":", "after the CASE value");
-        branch.add(conditional(plain));
-        node.add(std::move(branch));
-      } else if (atWord("DEFAULT")) {
-        next();
-        expect(":", "after DEFAULT");
-        node.add(Ast(+Tag::Default).add(conditional(plain)));
-      } else {
-        fail(peek(), "a SELECT holds CASE and DEFAULT branches, found " + shown(peek()));
-      }
+  next();
+  Ast node(+Tag::Select);
+  node.add(condition());
+  open("after SELECT (...)");
+  while (!at("}")) {
+    if (atWord("CASE")) {
+      next();
+      Ast branch(+Tag::Case);
+      branch.add(Ast(+Tag::Expression).add(expression(Mode::Description)));
+      expect(":", "after the CASE value");
+      branch.add(caseBranch());
+      node.add(std::move(branch));
+    } else if (atWord("DEFAULT")) {
+      next();
+      expect(":", "after DEFAULT");
+      node.add(Ast(+Tag::Default).add(caseBranch()));
+    } else {
+      fail(peek(), "a SELECT holds CASE and DEFAULT branches, found " + shown(peek()));
     }
-    close("to end the SELECT");
-    return node;
+  }
+  close("to end the SELECT");
+  return node;
+}
+
+template <class F>
+Ast Parser::conditional(F plain) {
+  Nesting guard(*this);
+  if (atWord("IF") || atWord("SELECT")) {
+    auto braced = [&] {
+      open("to start the branch");
+      Ast value = conditional(plain);
+      close("to end the branch");
+      return value;
+    };
+    return choice(braced, [&] { return conditional(plain); });
   }
   Ast value = plain();
   expect(";", "after the value");
@@ -307,54 +313,14 @@ Ast Parser::conditionalList(F item, std::string_view separator) {
 template <class F>
 Ast Parser::listBody(F item, std::string_view separator) {
   Nesting guard(*this);
-  Ast result;
-  if (atWord("IF")) {
-    next();
-    result = Ast(+Tag::If);
-    result.add(condition());
-    result.add(Ast(+Tag::Then).add(conditionalList(item, separator)));
-    if (atWord("ELSE")) {
-      next();
-      if (atWord("IF")) {
-        // ELSE IF: the rest of the chain stands in the braces of a list.
-        Ast chain(+Tag::If);
-        next();
-        chain.add(condition());
-        chain.add(Ast(+Tag::Then).add(conditionalList(item, separator)));
-        if (atWord("ELSE")) fail(peek(), "write a further ELSE inside braces: ELSE { IF (...) { ... } ELSE { ... } }");
-        result.add(Ast(+Tag::Else).add(std::move(chain)));
-      } else {
-        result.add(Ast(+Tag::Else).add(conditionalList(item, separator)));
-      }
-    }
-  } else if (atWord("SELECT")) {
-    next();
-    result = Ast(+Tag::Select);
-    result.add(condition());
-    open("after SELECT (...)");
-    while (!at("}")) {
-      if (atWord("CASE")) {
-        next();
-        Ast branch(+Tag::Case);
-        branch.add(Ast(+Tag::Expression).add(expression(Mode::Description)));
-        expect(":", "after the CASE value");
-        branch.add(conditionalList(item, separator));
-        result.add(std::move(branch));
-      } else if (atWord("DEFAULT")) {
-        next();
-        expect(":", "after DEFAULT");
-        result.add(Ast(+Tag::Default).add(conditionalList(item, separator)));
-      } else {
-        fail(peek(), "a SELECT holds CASE and DEFAULT branches, found " + shown(peek()));
-      }
-    }
-    close("to end the SELECT");
-  } else {
-    result = Ast(+Tag::Direct);
-    while (!at("}")) {
-      result.add(item());
-      if (!separator.empty() && !accept(separator)) break;
-    }
+  if (atWord("IF") || atWord("SELECT")) {
+    auto branch = [&] { return conditionalList(item, separator); };
+    return choice(branch, branch);
+  }
+  Ast result(+Tag::Direct);
+  while (!at("}")) {
+    result.add(item());
+    if (!separator.empty() && !accept(separator)) break;
   }
   return result;
 }
@@ -455,6 +421,35 @@ bool Parser::commonAttribute(const Token& word, Ast& root, std::set<std::string>
   return true;
 }
 
+uint32_t Parser::classFlags() {
+  uint32_t flags = 0;
+  do {
+    const Token& c = peek();
+    const Flag* f = findFlag(kClasses, identifier("a class"));
+    if (!f) fail(c, "unknown class '" + c.text + "'");
+    flags |= f->bits;
+  } while (accept("&") || accept("|"));
+  expect(";", "after the class");
+  return flags;
+}
+
+// The attributes of a definition up to its closing brace: the common ones
+// here, the others by `handle`; each at most once, but transactions.
+template <class F>
+void Parser::attributeLoop(Ast& root, std::set<std::string>& seen, std::string_view what, F handle) {
+  while (!at("}")) {
+    const Token word = peek();
+    if (commonAttribute(word, root, seen)) continue;
+    if (word.kind != TokenKind::Identifier) {
+      fail(word, "expected an attribute of " + std::string(what) + ", found " + shown(word));
+    }
+    if (!word.isWord("TRANSACTION")) once(seen, word);
+    next();
+    handle(word);
+    accept(";");
+  }
+}
+
 // ---------------------------------------------------------------- objects
 
 void Parser::definition() {
@@ -499,23 +494,10 @@ void Parser::variable() {
   uint16_t typeTag = 0;
   size_t typeIndex = 0;
   std::vector<std::pair<Token, Ast>> values;  // DEFAULT_VALUE, INITIAL_VALUE written at this level
-  while (!at("}")) {
-    const Token word = peek();
-    if (commonAttribute(word, root, seen)) continue;
-    if (word.kind != TokenKind::Identifier) fail(word, "expected an attribute of the variable, found " + shown(word));
-    once(seen, word);
-    next();
+  attributeLoop(root, seen, "the variable", [&](const Token& word) {
     const std::string& w = word.text;
     if (w == "CLASS") {
-      uint32_t flags = 0;
-      do {
-        const Token& c = peek();
-        const Flag* f = findFlag(kClasses, identifier("a class"));
-        if (!f) fail(c, "unknown class '" + c.text + "'");
-        flags |= f->bits;
-      } while (accept("&") || accept("|"));
-      expect(";", "after the class");
-      root.add(Ast(+Tag::ClassFlags, flags));
+      root.add(Ast(+Tag::ClassFlags, classFlags()));
     } else if (w == "TYPE") {
       typeIndex = root.children.size();
       root.add(Ast(+Tag::Type).add(type(word, typeTag, values)));
@@ -543,8 +525,7 @@ void Parser::variable() {
       if (found == std::end(kActions)) fail(word, "unknown or unsupported variable attribute '" + w + "'");
       root.add(attribute(+found->second, actions()));
     }
-    accept(";");
-  }
+  });
   close("to end the variable");
   if (!typeTag) fail(where, "the variable '" + name + "' has no TYPE");
   // Values of string variables are texts, which only the type's own
@@ -703,13 +684,8 @@ void Parser::command() {
   open("to start the command");
   std::set<std::string> seen;
   uint32_t transactions = 0;
-  while (!at("}")) {
-    const Token word = peek();
-    if (commonAttribute(word, root, seen)) continue;
-    if (word.kind != TokenKind::Identifier) fail(word, "expected an attribute of the command, found " + shown(word));
+  attributeLoop(root, seen, "the command", [&](const Token& word) {
     const std::string& w = word.text;
-    if (w != "TRANSACTION") once(seen, word);
-    next();
     if (w == "BLOCK") {
       root.add(attribute(+Tag::Block, conditional([this]() -> Ast {
                            const Token& b = peek();
@@ -747,8 +723,7 @@ void Parser::command() {
     } else {
       fail(word, "unknown or unsupported command attribute '" + w + "'");
     }
-    accept(";");
-  }
+  });
   close("to end the command");
   const bool profibus = seen.count("SLOT") || seen.count("BLOCK") || seen.count("INDEX");
   const bool modbus = seen.count("FUNCTION_CODE") || seen.count("ADDRESS");
@@ -841,12 +816,7 @@ void Parser::menu() {
   root.add(ident(name));
   open("to start the menu");
   std::set<std::string> seen;
-  while (!at("}")) {
-    const Token word = peek();
-    if (commonAttribute(word, root, seen)) continue;
-    if (word.kind != TokenKind::Identifier) fail(word, "expected an attribute of the menu, found " + shown(word));
-    once(seen, word);
-    next();
+  attributeLoop(root, seen, "the menu", [&](const Token& word) {
     const std::string& w = word.text;
     if (w == "ITEMS") {
       root.add(attribute(+Tag::MenuItems, conditionalList([this] { return menuItem(); }, ",")));
@@ -860,8 +830,7 @@ void Parser::menu() {
     } else {
       fail(word, "unknown or unsupported menu attribute '" + w + "'");
     }
-    accept(";");
-  }
+  });
   close("to end the menu");
   if (!seen.count("ITEMS")) report(where, "the menu '" + name + "' has no ITEMS");
   begin(Kind::Menu, where, name, 5).root = std::move(root);
@@ -896,29 +865,15 @@ void Parser::method() {
   root.add(ident(name));
   open("to start the method");
   std::set<std::string> seen;
-  while (!at("}")) {
-    const Token word = peek();
-    if (commonAttribute(word, root, seen)) continue;
-    if (word.kind != TokenKind::Identifier) fail(word, "expected an attribute of the method, found " + shown(word));
-    once(seen, word);
-    next();
+  attributeLoop(root, seen, "the method", [&](const Token& word) {
     if (word.text == "DEFINITION") {
       root.add(Ast(+Tag::MethodDefinition).add(body()));
     } else if (word.text == "CLASS") {
-      uint32_t flags = 0;
-      do {
-        const Token& c = peek();
-        const Flag* f = findFlag(kClasses, identifier("a class"));
-        if (!f) fail(c, "unknown class '" + c.text + "'");
-        flags |= f->bits;
-      } while (accept("&") || accept("|"));
-      expect(";", "after the class");
-      root.add(Ast(+Tag::ClassFlags, flags));
+      root.add(Ast(+Tag::ClassFlags, classFlags()));
     } else {
       fail(word, "unknown or unsupported method attribute '" + word.text + "'");
     }
-    accept(";");
-  }
+  });
   close("to end the method");
   begin(Kind::Method, where, name, 6).root = std::move(root);
 }
@@ -1030,12 +985,7 @@ void Parser::block() {
   root.add(ident(name));
   open("to start the block");
   std::set<std::string> seen;
-  while (!at("}")) {
-    const Token word = peek();
-    if (commonAttribute(word, root, seen)) continue;
-    if (word.kind != TokenKind::Identifier) fail(word, "expected an attribute of the block, found " + shown(word));
-    once(seen, word);
-    next();
+  attributeLoop(root, seen, "the block", [&](const Token& word) {
     if (word.text == "TYPE") {
       const Token& k = peek();
       const std::string kind = identifier("PHYSICAL, TRANSDUCER or FUNCTION");
@@ -1053,8 +1003,7 @@ void Parser::block() {
     } else {
       fail(word, "unknown or unsupported block attribute '" + word.text + "'");
     }
-    accept(";");
-  }
+  });
   close("to end the block");
   if (!seen.count("TYPE") || !seen.count("NUMBER")) report(where, "the block '" + name + "' needs TYPE and NUMBER");
   begin(Kind::Block, where, name, 1).root = std::move(root);

@@ -116,6 +116,8 @@ class Parser {
   };
 
   // Conditional values: IF, SELECT or the value itself (tag 58).
+  template <class B, class C>
+  Ast choice(B ifBranch, C caseBranch);
   template <class F>
   Ast conditional(F plain);
   template <class F>
@@ -149,6 +151,9 @@ class Parser {
   void unit();
   void block();
   bool commonAttribute(const Token& word, Ast& root, std::set<std::string>& seen);
+  template <class F>
+  void attributeLoop(Ast& root, std::set<std::string>& seen, std::string_view what, F handle);
+  uint32_t classFlags();
 
   // Expressions and method bodies.
   Ast expressionList(Mode mode);
