@@ -10,6 +10,7 @@
 
 #include "edd/tags.h"
 #include "methods/engine.h"
+#include "model/session.h"
 #include "sim/profile.h"
 #include "testing/edd_fixture.h"
 #include "ui/fake_user_interface.h"
@@ -254,6 +255,40 @@ TEST(SampleLibrary, RolesBulkMenusAndMethodsThatCompile) {
       }
     }
     EXPECT_GE(compiled, 6);
+  }
+}
+
+// In the description model: the file loads, every variable registers and
+// shows a value, every role object of both user types is there, and every
+// method compiles against the model, all without one message.
+TEST(SampleLibrary, LoadRegisterAndCompileInTheModel) {
+  for (const Sample& sample : kSamples) {
+    SCOPED_TRACE(sample.file);
+    ui::FakeUserInterface ui;
+    model::Session session(ui, TAVRIN_DIST_DIR);
+    ASSERT_TRUE(session.loadDescription(std::string(TAVRIN_DIST_DIR) + sample.file));
+    session.registerVariables();
+    int variables = 0;
+    for (const EddElement& e : model::elements(session.description(), 0)) {
+      ASSERT_NE(session.symbols().find(e.id), nullptr) << session.description().text(e.id);
+      const auto shown = session.variables().format(e.id, false);
+      ASSERT_TRUE(shown);
+      EXPECT_TRUE(shown->status == "Initial value" || shown->status == "Local") << session.description().text(e.id);
+      ++variables;
+    }
+    EXPECT_EQ(session.symbols().count(), variables);
+    EXPECT_GE(variables, 12);
+    for (int user = 0; user <= 1; ++user) {
+      for (const model::Role role : {model::Role::ParameterTable, model::Role::MainMenu, model::Role::CalibrationMenu}) {
+        EXPECT_NE(session.description().roleObject(role, user), nullptr) << user;
+      }
+    }
+    for (const EddElement& e : model::elements(session.description(), 6)) {
+      const EddNode* definition = attribute(e.root, Tag::MethodDefinition);
+      EXPECT_TRUE(session.engine().compileMethodBody(definition->child)) << session.description().text(e.id);
+      session.engine().reset();
+    }
+    EXPECT_EQ(ui.errors(), std::vector<std::string>{});
   }
 }
 

@@ -49,7 +49,7 @@ constexpr TypeName kTypes[] = {
     {"INTEGER", Tag::Integer},         {"UNSIGNED_INTEGER", Tag::UnsignedInteger},
     {"FLOAT", Tag::Float},             {"DOUBLE", Tag::Double},
     {"ENUMERATED", Tag::Enumerated},   {"BIT_ENUMERATED", Tag::BitEnumerated},
-    {"ASCII", Tag::String39},          {"PACKED_ASCII", Tag::String40},
+    {"ASCII", Tag::TextString},          {"PACKED_ASCII", Tag::PackedString},
     {"DATE", Tag::Date},               {"TIME", Tag::DateTime43},
     {"TIME_VALUE", Tag::DateTime47},   {"DATE_AND_TIME", Tag::DateTime16},
     {"DURATION", Tag::DateTime42},
@@ -58,7 +58,7 @@ constexpr TypeName kTypes[] = {
 bool isIntegerType(uint16_t t) {
   return t == +Tag::Integer || t == +Tag::UnsignedInteger || t == +Tag::Enumerated || t == +Tag::BitEnumerated;
 }
-bool isStringType(uint16_t t) { return t == +Tag::String39 || t == +Tag::String40; }
+bool isStringType(uint16_t t) { return t == +Tag::TextString || t == +Tag::PackedString; }
 bool isNumericType(uint16_t t) { return isIntegerType(t) || t == +Tag::Float || t == +Tag::Double; }
 
 template <size_t N>
