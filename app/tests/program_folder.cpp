@@ -43,6 +43,7 @@ TestProgramFolder& realDrivers() {
   static const bool linked = [] {
     folder.linkDriver("Kelvane", kRealKelvane);
     folder.linkDriver("Ostrelle", kRealOstrelle);
+    folder.linkDriver("Lirrand", kRealLirrand);
     return true;
   }();
   (void)linked;

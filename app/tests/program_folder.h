@@ -21,6 +21,7 @@ inline const std::string kFakeOstrelle = FAKE_DRIVER_DIR "fake_ostrelle.so";
 inline const std::string kFakeOstrellePartial = FAKE_DRIVER_DIR "fake_ostrelle_partial.so";
 inline const std::string kRealKelvane = TAVRIN_DIST_DIR "Driver/Kelvane.so";
 inline const std::string kRealOstrelle = TAVRIN_DIST_DIR "Driver/Ostrelle.so";
+inline const std::string kRealLirrand = TAVRIN_DIST_DIR "Driver/Lirrand.so";
 
 class TestProgramFolder {
  public:
@@ -42,7 +43,7 @@ class TestProgramFolder {
   tavrin::testing::TempDir dir_;
 };
 
-// The program folder with the real driver libraries. A driver library is
+// The program folder with the real driver and loader libraries. A driver library is
 // loaded once per process whatever link points at it, and finds its ports
 // through the folder it was first loaded from: one folder serves every test.
 TestProgramFolder& realDrivers();

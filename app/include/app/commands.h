@@ -6,11 +6,12 @@
 #include <cstdint>
 
 #include "model/communication.h"
+#include "model/variables.h"
 
 namespace tavrin::app {
 
-// The view the table shows; the numbers are the ones stored in the session.
-enum class ViewMode : int { None = 0, Parameter = 100, Function = 300, Calibration = 400 };
+// The view the table shows (none, parameter, function, calibration).
+using model::ViewMode;
 
 // One bit per group of commands (bit 0 is the least significant).
 enum CommandFlag : uint32_t {

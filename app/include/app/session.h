@@ -1,0 +1,133 @@
+// The device session: what the device window holds for one connection and
+// every command that works on it, without any user-interface toolkit.
+//
+// It owns the links (and with them the bus address), the description model,
+// the menu tree, the rows and the table. Front ends call the commands and
+// draw the state; every message and question goes through the seam. One
+// thread at a time.
+//
+//   DeviceSession session(ProgramFiles{folder}, ui, menus);
+//   session.start();                 // communication type, drivers bound
+//   if (session.connect()) draw(session.view().table());
+//   session.shutdown();
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "app/commands.h"
+#include "app/configuration.h"
+#include "app/device_lookup.h"
+#include "app/links.h"
+#include "app/menu_view.h"
+#include "app/password.h"
+#include "model/session.h"
+
+namespace tavrin::app {
+
+using MenuAccessFactory = std::function<std::unique_ptr<MenuAccess>(model::Session&)>;
+
+class DeviceSession {
+ public:
+  DeviceSession(const ProgramFiles& files, ui::UserInterface& ui, const MenuAccessFactory& menus);
+  // The device window goes: the background refresh stops, both drivers are
+  // unbound.
+  ~DeviceSession();
+  DeviceSession(const DeviceSession&) = delete;
+  DeviceSession& operator=(const DeviceSession&) = delete;
+
+  // --- life of the device window ---
+  // Its client area is created: the communication type is read from com.ini
+  // (an unknown one is reported and leaves no bus selected) and the Modbus
+  // and then the Profibus driver are bound.
+  void start();
+  // The main window closes: refresh stopped, session reset, the Modbus port
+  // and then the Profibus port closed.
+  void shutdown();
+
+  // The background refresh of dynamic values, run elsewhere; every device
+  // operation stops it first, and filling the function view starts it.
+  void setBackgroundRefresh(std::function<void()> start, std::function<void()> stop);
+  // How the session and its links wait; tests record instead.
+  void setPause(const Pause& pause);
+
+  // --- state ---
+  const ProgramFiles& files() const { return files_; }
+  CommunicationType communicationType() const { return type_; }
+  uint8_t busAddress() const { return links_.busAddress(); }
+  bool connected() const { return connected_; }
+  UserType userType() const { return userType_; }
+  const std::string& descriptionPath() const { return descriptionPath_; }
+  // What the last Profibus identification read (all zero before one).
+  const Identification& identification() const { return identification_; }
+  // The block directory the last device-table lookup read, if any.
+  const std::optional<BlockDirectory>& blockDirectory() const { return blockDirectory_; }
+  ViewMode viewMode() const { return view_; }
+  const EddNode* currentMenu() const { return currentMenu_; }
+  uint32_t flags() const { return flags_; }
+  CommandState commandState() const { return {flags_, connected_, type_, view_}; }
+  const MenuView& view() const { return *menuView_; }
+  DeviceLinks& links() { return links_; }
+  model::Session& model() { return model_; }
+
+  // --- commands ---
+  // True when a device is connected afterwards in the parameter view.
+  bool connect();
+  void disconnect();
+  // View none, flags cleared, no user type, empty rows and tree, the
+  // description freed with the symbol table and the method engine's state.
+  void reset();
+  // Modbus or Profibus from the Communication menu (only while not connected).
+  void chooseCommunicationType(CommunicationType type);
+  // A new bus address for com.ini under the current type.
+  void storeBusAddress(int address);
+  // Closes and reopens the port of the current type (new serial settings).
+  void reopenPort();
+
+  bool enterParameterView();
+  bool enterFunctionView();
+  bool enterCalibrationView();
+  // The person selected tree item `item`.
+  void selectTreeItem(int item);
+  // A double-click on the table; row counted from 1 (0 is the header).
+  void doubleClick(int row, int column);
+
+  bool changePassword();
+
+ private:
+  void stopRefresh();
+  void pause(int milliseconds);
+  // Empties tree, rows and table and resets the session.
+  void cleanup();
+  const EddNode* role(model::Role role) const;
+  void setView(ViewMode mode);
+  void treeSelection(const EddNode* node, bool fromRestore);
+  void fillTable(uint32_t flags);
+  void runMethod(const EddNode& method);
+  void selectFirstTreeItem();
+
+  ProgramFiles files_;
+  ui::UserInterface& ui_;
+  DeviceLinks links_;
+  model::Session model_;
+  std::unique_ptr<MenuAccess> menus_;
+  std::unique_ptr<MenuView> menuView_;
+  Pause pause_;
+  std::function<void()> startRefresh_;
+  std::function<void()> stopRefresh_;
+
+  CommunicationType type_ = CommunicationType::None;
+  bool connected_ = false;
+  UserType userType_ = UserType::None;
+  std::string descriptionPath_;
+  Identification identification_;
+  std::optional<BlockDirectory> blockDirectory_;
+  ViewMode view_ = ViewMode::None;
+  const EddNode* currentMenu_ = nullptr;
+  uint32_t flags_ = 0;
+};
+
+}  // namespace tavrin::app

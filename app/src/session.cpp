@@ -1,0 +1,324 @@
+#include "app/session.h"
+
+#include <thread>
+
+#include "edd/tags.h"
+#include "ui/user_interface.h"
+
+namespace tavrin::app {
+
+using edd::Tag;
+using model::Role;
+
+DeviceSession::DeviceSession(const ProgramFiles& files, ui::UserInterface& ui, const MenuAccessFactory& menus)
+    : files_(files), ui_(ui), links_(files, ui), model_(ui, files.folder), menus_(menus(model_)) {
+  menuView_ = std::make_unique<MenuView>(model_, *menus_);
+  menuView_->setRestoredSelectionHandler(
+      [this](int item) { treeSelection(menuView_->tree().item(item).node, true); });
+  reset();
+}
+
+DeviceSession::~DeviceSession() {
+  stopRefresh();
+  cleanup();
+  links_.unbind();
+}
+
+void DeviceSession::setBackgroundRefresh(std::function<void()> start, std::function<void()> stop) {
+  startRefresh_ = std::move(start);
+  stopRefresh_ = std::move(stop);
+}
+
+void DeviceSession::setPause(const Pause& pause) {
+  pause_ = pause;
+  links_.setPause(pause);
+}
+
+void DeviceSession::stopRefresh() {
+  if (stopRefresh_) stopRefresh_();
+}
+
+void DeviceSession::pause(int milliseconds) {
+  const std::chrono::milliseconds d(milliseconds);
+  if (pause_)
+    pause_(d);
+  else
+    std::this_thread::sleep_for(d);
+}
+
+void DeviceSession::start() {
+  menuView_->clear();
+  flags_ = (flags_ & ~uint32_t{0x3E}) | kFlagConnect;
+  type_ = readCommunicationType(files_.comIni());
+  if (type_ == CommunicationType::None) ui_.errorBox("Error: The type of Communication is error!");
+  links_.bind();
+}
+
+void DeviceSession::shutdown() {
+  ui::WaitCursor busy(ui_);
+  stopRefresh();
+  reset();
+  links_.closePorts();
+}
+
+void DeviceSession::reset() {
+  setView(ViewMode::None);
+  flags_ = 0;
+  userType_ = UserType::None;
+  currentMenu_ = nullptr;
+  // Rows and tree point into the description's trees: they go first.
+  menuView_->clear();
+  menuView_->dropSavedTree();
+  model_.clear();
+}
+
+void DeviceSession::cleanup() { reset(); }
+
+void DeviceSession::setView(ViewMode mode) {
+  view_ = mode;
+  model_.variables().setViewMode(mode);
+}
+
+const EddNode* DeviceSession::role(Role r) const {
+  const std::string_view name = model::roleName(r, static_cast<int>(userType_));
+  if (name.empty()) return nullptr;
+  const int32_t id = model_.description().findId(name);
+  return id < 0 ? nullptr : model_.description().findObject(id);
+}
+
+bool DeviceSession::connect() {
+  if (connected_ &&
+      !ui_.warningQuestion("WARNING: Are you sure to disconnect the transmitter and reconnet a new one?"))
+    return false;
+  connected_ = false;
+  descriptionPath_.clear();
+  ui::WaitCursor busy(ui_);
+  stopRefresh();
+  cleanup();
+
+  LookupResult found;
+  switch (type_) {
+    case CommunicationType::Modbus:
+      links_.setBusAddress(readBusAddress(files_.comIni(), type_));
+      if (!links_.modbus().open()) return false;
+      found = modbusLookup(links_, files_, ui_);
+      break;
+    case CommunicationType::Profibus:
+      links_.setBusAddress(readBusAddress(files_.comIni(), type_));
+      if (!links_.profibus().open()) return false;
+      found = profibusLookup(links_, files_, ui_);
+      if (found.identification) identification_ = *found.identification;
+      if (found.blockDirectory) blockDirectory_ = found.blockDirectory;
+      break;
+    case CommunicationType::None:
+      break;
+  }
+  if (found.path.empty()) return false;
+
+  const UserType chosen = chooseUserType(files_.passwordFile(), ui_);
+  if (chosen == UserType::None) return false;
+  if (!model_.loadDescription(found.path)) return false;
+  model_.registerVariables();
+  userType_ = chosen;
+  if (!model_.description().roleObject(Role::ParameterTable, static_cast<int>(userType_))) {
+    ui_.errorBox("Error: The current version of the software does not support this function!");
+    cleanup();
+    return false;
+  }
+  descriptionPath_ = found.path;
+  enterParameterView();
+
+  ui_.statusText("Status: Connected");
+  if (role(Role::ParameterTable)) flags_ |= kFlagParameter;
+  if (role(Role::MainMenu)) flags_ |= kFlagFunction;
+  if (role(Role::CalibrationMenu)) flags_ |= kFlagCalibration;
+  flags_ |= kFlagDisconnect;
+  connected_ = true;
+  return true;
+}
+
+void DeviceSession::disconnect() {
+  if (connected_ && !ui_.warningQuestion("WARNING: Are you sure to quit?")) return;
+  stopRefresh();
+  cleanup();
+  connected_ = false;
+  descriptionPath_.clear();
+  ui_.statusText("Status: Disconnected");
+}
+
+void DeviceSession::chooseCommunicationType(CommunicationType type) {
+  if (connected_) return;
+  if (type == CommunicationType::Modbus && type_ == CommunicationType::Profibus) {
+    links_.profibus().close();
+    links_.modbus().close();
+    writeCommunicationType(files_.comIni(), type);
+    type_ = type;
+  } else if (type == CommunicationType::Profibus && type_ == CommunicationType::Modbus) {
+    writeCommunicationType(files_.comIni(), type);
+    type_ = type;
+    links_.profibus().close();
+    links_.modbus().close();
+  }
+}
+
+void DeviceSession::storeBusAddress(int address) {
+  if (type_ == CommunicationType::None) {
+    ui_.errorBox("Error: The Communication protocol is error!");
+    return;
+  }
+  app::storeBusAddress(files_.comIni(), type_, address);
+}
+
+void DeviceSession::reopenPort() {
+  if (type_ == CommunicationType::None) {
+    ui_.errorBox("Error: The Communication protocol is error!");
+    return;
+  }
+  links_.close(type_);
+  links_.open(type_);
+}
+
+void DeviceSession::fillTable(uint32_t flags) {
+  menuView_->fill(flags);
+  if (view_ == ViewMode::Function && startRefresh_) startRefresh_();
+}
+
+void DeviceSession::selectFirstTreeItem() {
+  if (menuView_->tree().empty()) return;
+  menuView_->tree().select(0);
+  treeSelection(menuView_->tree().item(0).node, false);
+}
+
+bool DeviceSession::enterParameterView() {
+  const EddNode* table = role(Role::ParameterTable);
+  if (view_ == ViewMode::Parameter || !table) return false;
+  flags_ |= kFlagRead | kFlagWrite;
+  ui::WaitCursor busy(ui_);
+  pause(100);
+  stopRefresh();
+  menuView_->dropSavedTree();
+  setView(ViewMode::Parameter);
+  currentMenu_ = table;
+  menuView_->walk(currentMenu_, walk::Menus | walk::Variables | walk::Tree);
+  selectFirstTreeItem();
+  fillTable(0);
+  return true;
+}
+
+bool DeviceSession::enterFunctionView() {
+  const EddNode* menu = role(Role::MainMenu);
+  if (view_ == ViewMode::Function || !menu) return false;
+  flags_ &= ~(kFlagRead | kFlagWrite);
+  ui::WaitCursor busy(ui_);
+  stopRefresh();
+  pause(100);
+  menuView_->dropSavedTree();
+  setView(ViewMode::Function);
+  currentMenu_ = menu;
+  menuView_->walk(currentMenu_, walk::Menus | walk::Variables | walk::Methods | walk::Tree);
+  selectFirstTreeItem();
+  menuView_->walk(currentMenu_, walk::Variables | walk::Methods);
+  fillTable(fill::VariableImages | fill::MenuImages | fill::MethodImages);
+  return true;
+}
+
+bool DeviceSession::enterCalibrationView() {
+  const EddNode* menu = role(Role::CalibrationMenu);
+  if (view_ == ViewMode::Calibration || !menu) return false;
+  flags_ &= ~(kFlagRead | kFlagWrite);
+  ui::WaitCursor busy(ui_);
+  stopRefresh();
+  menuView_->dropSavedTree();
+  setView(ViewMode::Calibration);
+  currentMenu_ = menu;
+  menuView_->walk(currentMenu_, walk::Menus | walk::Variables | walk::Methods | walk::Tree);
+  selectFirstTreeItem();
+  fillTable(fill::MethodImages);
+  return true;
+}
+
+void DeviceSession::selectTreeItem(int item) {
+  const auto& items = menuView_->tree().items();
+  if (item < 0 || static_cast<size_t>(item) >= items.size()) return;
+  menuView_->tree().select(item);
+  treeSelection(items[static_cast<size_t>(item)].node, false);
+}
+
+void DeviceSession::treeSelection(const EddNode* node, bool fromRestore) {
+  if (!node) return;
+  stopRefresh();
+  ui::WaitCursor busy(ui_);
+  switch (view_) {
+    case ViewMode::Parameter:
+      currentMenu_ = node;
+      menuView_->walk(node, walk::Menus | walk::Variables);
+      fillTable(0);
+      break;
+    case ViewMode::Function:
+      currentMenu_ = node;
+      if (!fromRestore) menus_->readMenu(*node, 8);
+      menuView_->walk(node, walk::Variables | walk::Methods);
+      fillTable(fill::VariableImages | fill::MenuImages | fill::MethodImages);
+      break;
+    case ViewMode::Calibration:
+      currentMenu_ = node;
+      menuView_->walk(node, walk::Menus | walk::Variables | walk::Methods);
+      fillTable(fill::MethodImages);
+      break;
+    case ViewMode::None:
+      ui_.errorBox("Error: The type of current variable is error!");
+      break;
+  }
+}
+
+void DeviceSession::runMethod(const EddNode& method) {
+  stopRefresh();
+  if (model_.engine().runMethod(method) != 1) return;
+  constexpr uint32_t kRebuild = walk::SaveTree | walk::RestoreTree | walk::Tree | walk::Methods | walk::Variables |
+                                walk::Menus;  // 207
+  switch (view_) {
+    case ViewMode::Function:
+      if (currentMenu_) menus_->readMenu(*currentMenu_, 4);
+      menuView_->walk(role(Role::MainMenu), kRebuild);
+      menuView_->walk(currentMenu_, walk::Variables | walk::Methods);
+      fillTable(fill::VariableImages | fill::MenuImages | fill::MethodImages);
+      break;
+    case ViewMode::Calibration:
+      menuView_->walk(role(Role::CalibrationMenu), kRebuild);
+      menuView_->walk(currentMenu_, walk::Menus | walk::Variables | walk::Methods);
+      fillTable(fill::MethodImages);
+      break;
+    default:
+      ui_.errorBox("Error: The current interface type is error!");
+      break;
+  }
+}
+
+void DeviceSession::doubleClick(int row, int column) {
+  const auto& rows = menuView_->rows();
+  if (column != 0 || row < 1 || static_cast<size_t>(row) > rows.size()) return;
+  if (view_ != ViewMode::Function && view_ != ViewMode::Calibration) return;
+  const Row& r = rows[static_cast<size_t>(row - 1)];
+  if (r.kind == RowKind::Text || (r.qualifiers & kQualifierReadOnly) || !r.node) return;
+  const uint16_t tag = r.node->tag;
+  if (view_ == ViewMode::Calibration && tag != +Tag::Method) return;
+  {
+    ui::WaitCursor busy(ui_);
+    pause(50);
+  }
+  // The row list is rebuilt below: keep the node, not the row.
+  const EddNode* node = r.node;
+  if (tag == +Tag::Method) {
+    runMethod(*node);
+  } else if (tag == +Tag::Menu && view_ == ViewMode::Function) {
+    stopRefresh();
+    currentMenu_ = node;
+    menus_->readMenu(*node, 8);
+    menuView_->walk(node, walk::Variables | walk::Methods);
+    fillTable(fill::VariableImages | fill::MenuImages | fill::MethodImages);
+  }
+}
+
+bool DeviceSession::changePassword() { return app::changePassword(files_.passwordFile(), ui_); }
+
+}  // namespace tavrin::app
