@@ -319,6 +319,10 @@ void DeviceSession::doubleClick(int row, int column) {
   }
 }
 
+bool DeviceSession::contextMenuAt(int column) const {
+  return column == 0 && (view_ == ViewMode::Parameter || view_ == ViewMode::None);
+}
+
 bool DeviceSession::changePassword() { return app::changePassword(files_.passwordFile(), ui_); }
 
 }  // namespace tavrin::app

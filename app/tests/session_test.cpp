@@ -111,6 +111,8 @@ TEST_F(SessionTest, ProfibusConnectLoadsTheHighestRevisionAndShowsTheParameterTa
 
   session.selectTreeItem(1);
   EXPECT_EQ(firstColumn(), (Lines{"Setup", "Damping", "Mode"}));
+  EXPECT_TRUE(session.contextMenuAt(0));
+  EXPECT_FALSE(session.contextMenuAt(1)) << "a right-click in column 1 shows no context menu";
   EXPECT_TRUE(session.enterFunctionView());
   EXPECT_FALSE(session.enterCalibrationView());
   EXPECT_TRUE(session.enterParameterView());
@@ -215,6 +217,7 @@ TEST_F(SessionTest, FunctionViewRunsMethodsAndOpensSubMenus) {
   refresh.clear();
   ASSERT_TRUE(session.enterFunctionView());
   EXPECT_EQ(session.flags() & (kFlagRead | kFlagWrite), 0u);
+  EXPECT_FALSE(session.contextMenuAt(0));
   EXPECT_EQ(script.reads, Lines{"Menu_Main_Specialist 8"}) << "the first tree item is read";
   EXPECT_EQ(firstColumn(), (Lines{"Damping", "Set damping", "Setup", "Configuration", "Set damping"}));
   EXPECT_EQ(refresh.back(), "start") << "the function view refreshes in the background";

@@ -94,6 +94,9 @@ class DeviceSession {
   void selectTreeItem(int item);
   // A double-click on the table; row counted from 1 (0 is the header).
   void doubleClick(int row, int column);
+  // Whether a right-click at that column opens the table's context menu
+  // ("Update modified variables", "Update all variables").
+  bool contextMenuAt(int column) const;
 
   bool changePassword();
 
