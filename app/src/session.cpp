@@ -189,53 +189,54 @@ void DeviceSession::selectFirstTreeItem() {
   treeSelection(menuView_->tree().item(0).node, false);
 }
 
-bool DeviceSession::enterParameterView() {
-  const EddNode* table = role(Role::ParameterTable);
-  if (view_ == ViewMode::Parameter || !table) return false;
-  flags_ |= kFlagRead | kFlagWrite;
+namespace {
+
+// How each view walks its rows and fills its table.
+struct ViewLayout {
+  Role role;
+  uint32_t rowWalk;
+  uint32_t fill;
+};
+
+ViewLayout layoutOf(ViewMode mode) {
+  switch (mode) {
+    case ViewMode::Function:
+      return {Role::MainMenu, walk::Variables | walk::Methods,
+              fill::VariableImages | fill::MenuImages | fill::MethodImages};
+    case ViewMode::Calibration:
+      return {Role::CalibrationMenu, walk::Menus | walk::Variables | walk::Methods, fill::MethodImages};
+    default:
+      return {Role::ParameterTable, walk::Menus | walk::Variables, 0};
+  }
+}
+
+}  // namespace
+
+bool DeviceSession::enterView(ViewMode mode) {
+  const ViewLayout layout = layoutOf(mode);
+  const EddNode* start = role(layout.role);
+  if (view_ == mode || !start) return false;
+  if (mode == ViewMode::Parameter)
+    flags_ |= kFlagRead | kFlagWrite;
+  else
+    flags_ &= ~(kFlagRead | kFlagWrite);
   ui::WaitCursor busy(ui_);
-  pause(100);
   stopRefresh();
+  if (mode != ViewMode::Calibration) pause(100);
   menuView_->dropSavedTree();
-  setView(ViewMode::Parameter);
-  currentMenu_ = table;
-  menuView_->walk(currentMenu_, walk::Menus | walk::Variables | walk::Tree);
+  setView(mode);
+  currentMenu_ = start;
+  const uint32_t treeWalk = walk::Menus | walk::Variables | walk::Tree | (mode == ViewMode::Parameter ? 0 : walk::Methods);
+  menuView_->walk(currentMenu_, treeWalk);
   selectFirstTreeItem();
-  fillTable(0);
+  if (mode == ViewMode::Function) menuView_->walk(currentMenu_, layout.rowWalk);
+  fillTable(layout.fill);
   return true;
 }
 
-bool DeviceSession::enterFunctionView() {
-  const EddNode* menu = role(Role::MainMenu);
-  if (view_ == ViewMode::Function || !menu) return false;
-  flags_ &= ~(kFlagRead | kFlagWrite);
-  ui::WaitCursor busy(ui_);
-  stopRefresh();
-  pause(100);
-  menuView_->dropSavedTree();
-  setView(ViewMode::Function);
-  currentMenu_ = menu;
-  menuView_->walk(currentMenu_, walk::Menus | walk::Variables | walk::Methods | walk::Tree);
-  selectFirstTreeItem();
-  menuView_->walk(currentMenu_, walk::Variables | walk::Methods);
-  fillTable(fill::VariableImages | fill::MenuImages | fill::MethodImages);
-  return true;
-}
-
-bool DeviceSession::enterCalibrationView() {
-  const EddNode* menu = role(Role::CalibrationMenu);
-  if (view_ == ViewMode::Calibration || !menu) return false;
-  flags_ &= ~(kFlagRead | kFlagWrite);
-  ui::WaitCursor busy(ui_);
-  stopRefresh();
-  menuView_->dropSavedTree();
-  setView(ViewMode::Calibration);
-  currentMenu_ = menu;
-  menuView_->walk(currentMenu_, walk::Menus | walk::Variables | walk::Methods | walk::Tree);
-  selectFirstTreeItem();
-  fillTable(fill::MethodImages);
-  return true;
-}
+bool DeviceSession::enterParameterView() { return enterView(ViewMode::Parameter); }
+bool DeviceSession::enterFunctionView() { return enterView(ViewMode::Function); }
+bool DeviceSession::enterCalibrationView() { return enterView(ViewMode::Calibration); }
 
 void DeviceSession::selectTreeItem(int item) {
   const auto& items = menuView_->tree().items();
@@ -248,50 +249,30 @@ void DeviceSession::treeSelection(const EddNode* node, bool fromRestore) {
   if (!node) return;
   stopRefresh();
   ui::WaitCursor busy(ui_);
-  switch (view_) {
-    case ViewMode::Parameter:
-      currentMenu_ = node;
-      menuView_->walk(node, walk::Menus | walk::Variables);
-      fillTable(0);
-      break;
-    case ViewMode::Function:
-      currentMenu_ = node;
-      if (!fromRestore) menus_->readMenu(*node, 8);
-      menuView_->walk(node, walk::Variables | walk::Methods);
-      fillTable(fill::VariableImages | fill::MenuImages | fill::MethodImages);
-      break;
-    case ViewMode::Calibration:
-      currentMenu_ = node;
-      menuView_->walk(node, walk::Menus | walk::Variables | walk::Methods);
-      fillTable(fill::MethodImages);
-      break;
-    case ViewMode::None:
-      ui_.errorBox("Error: The type of current variable is error!");
-      break;
+  if (view_ == ViewMode::None) {
+    ui_.errorBox("Error: The type of current variable is error!");
+    return;
   }
+  currentMenu_ = node;
+  if (view_ == ViewMode::Function && !fromRestore) menus_->readMenu(*node, 8);
+  const ViewLayout layout = layoutOf(view_);
+  menuView_->walk(node, layout.rowWalk);
+  fillTable(layout.fill);
 }
 
 void DeviceSession::runMethod(const EddNode& method) {
   stopRefresh();
   if (model_.engine().runMethod(method) != 1) return;
-  constexpr uint32_t kRebuild = walk::SaveTree | walk::RestoreTree | walk::Tree | walk::Methods | walk::Variables |
-                                walk::Menus;  // 207
-  switch (view_) {
-    case ViewMode::Function:
-      if (currentMenu_) menus_->readMenu(*currentMenu_, 4);
-      menuView_->walk(role(Role::MainMenu), kRebuild);
-      menuView_->walk(currentMenu_, walk::Variables | walk::Methods);
-      fillTable(fill::VariableImages | fill::MenuImages | fill::MethodImages);
-      break;
-    case ViewMode::Calibration:
-      menuView_->walk(role(Role::CalibrationMenu), kRebuild);
-      menuView_->walk(currentMenu_, walk::Menus | walk::Variables | walk::Methods);
-      fillTable(fill::MethodImages);
-      break;
-    default:
-      ui_.errorBox("Error: The current interface type is error!");
-      break;
+  if (view_ != ViewMode::Function && view_ != ViewMode::Calibration) {
+    ui_.errorBox("Error: The current interface type is error!");
+    return;
   }
+  const ViewLayout layout = layoutOf(view_);
+  if (view_ == ViewMode::Function && currentMenu_) menus_->readMenu(*currentMenu_, 4);
+  menuView_->walk(role(layout.role), walk::SaveTree | walk::RestoreTree | walk::Tree | walk::Methods |
+                                         walk::Variables | walk::Menus);
+  menuView_->walk(currentMenu_, layout.rowWalk);
+  fillTable(layout.fill);
 }
 
 void DeviceSession::doubleClick(int row, int column) {
@@ -311,11 +292,7 @@ void DeviceSession::doubleClick(int row, int column) {
   if (tag == +Tag::Method) {
     runMethod(*node);
   } else if (tag == +Tag::Menu && view_ == ViewMode::Function) {
-    stopRefresh();
-    currentMenu_ = node;
-    menus_->readMenu(*node, 8);
-    menuView_->walk(node, walk::Variables | walk::Methods);
-    fillTable(fill::VariableImages | fill::MenuImages | fill::MethodImages);
+    treeSelection(node, false);
   }
 }
 

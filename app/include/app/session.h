@@ -107,6 +107,7 @@ class DeviceSession {
   void cleanup();
   const EddNode* role(model::Role role) const;
   void setView(ViewMode mode);
+  bool enterView(ViewMode mode);
   void treeSelection(const EddNode* node, bool fromRestore);
   void fillTable(uint32_t flags);
   void runMethod(const EddNode& method);
