@@ -500,7 +500,7 @@ void Parser::variable() {
       root.add(Ast(+Tag::ClassFlags, classFlags()));
     } else if (w == "TYPE") {
       typeIndex = root.children.size();
-      root.add(Ast(+Tag::Type).add(type(word, typeTag, values)));
+      root.add(Ast(+Tag::Type).add(type(typeTag)));
     } else if (w == "HANDLING") {
       root.add(attribute(+Tag::Handling, conditional([this]() -> Ast {
                            uint32_t flags = 0;
@@ -547,7 +547,7 @@ void Parser::variable() {
   begin(Kind::Variable, where, name, 0).root = std::move(root);
 }
 
-Ast Parser::type(const Token& where, uint16_t& typeTag, std::vector<std::pair<Token, Ast>>& values) {
+Ast Parser::type(uint16_t& typeTag) {
   const Token& t = peek();
   const std::string word = identifier("a type");
   const auto found = std::find_if(std::begin(kTypes), std::end(kTypes), [&](auto& n) { return n.name == word; });
@@ -571,16 +571,14 @@ Ast Parser::type(const Token& where, uint16_t& typeTag, std::vector<std::pair<To
     // TIME counts its attributes from the second child: the size must be
     // there, so an unsized TIME states its default size of 6.
     if (typeTag == +Tag::DateTime43 && type.children.empty()) type.add(Ast(+Tag::IntegerConstant, 6));
-    typeAttributes(type, typeTag, values);
+    typeAttributes(type, typeTag);
   } else if (enumerated) {
     fail(peek(), word + " needs its enumerators: " + word + " { { value, \"text\" }, ... }");
   }
-  (void)where;
   return type;
 }
 
-void Parser::typeAttributes(Ast& type, uint16_t typeTag, std::vector<std::pair<Token, Ast>>& values) {
-  (void)values;
+void Parser::typeAttributes(Ast& type, uint16_t typeTag) {
   const bool enumerated = typeTag == +Tag::Enumerated || typeTag == +Tag::BitEnumerated;
   const bool bits = typeTag == +Tag::BitEnumerated;
   open("to start the type's attributes");

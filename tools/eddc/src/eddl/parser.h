@@ -138,8 +138,8 @@ class Parser {
   void definition();
   Object& begin(Kind kind, const Token& at, const std::string& name, int list);
   void variable();
-  Ast type(const Token& at, uint16_t& typeTag, std::vector<std::pair<Token, Ast>>& valueAttributes);
-  void typeAttributes(Ast& type, uint16_t typeTag, std::vector<std::pair<Token, Ast>>& valueAttributes);
+  Ast type(uint16_t& typeTag);
+  void typeAttributes(Ast& type, uint16_t typeTag);
   Ast enumerator(bool bits);
   void command();
   Ast transaction(uint32_t number);
