@@ -221,17 +221,31 @@ std::optional<int32_t> Attributes::resolveObject(const EddNode* reference) {
 }
 
 std::vector<Attributes::Element> Attributes::elements(const EddNode* arrayRoot) {
+  bool complete = true;
+  return elements(arrayRoot, msg::ElementItem, complete);
+}
+
+std::vector<Attributes::Member> Attributes::members(const EddNode* collectionRoot) {
+  bool complete = true;
+  return members(collectionRoot, msg::MemberItem, complete);
+}
+
+std::vector<Attributes::Element> Attributes::elements(const EddNode* arrayRoot, const char* itemMessage,
+                                                      bool& complete) {
   static constexpr SpecifierTexts kTexts{msg::ElementsNull, msg::ElementsTag, msg::ElementsSelection};
   std::vector<Element> items;
   const EddNode* direct = chooseDirect(content(ownAttribute(arrayRoot, +Tag::Elements)), kTexts);
+  if (!direct) complete = false;
   for (const EddNode* item = direct ? direct->child : nullptr; item; item = item->sibling) {
     if (item->tag != +Tag::Element401 && item->tag != +Tag::Element406 && item->tag != +Tag::Element407) {
-      ui_.errorBox(msg::ElementItem);
+      ui_.errorBox(itemMessage);
+      complete = false;
       continue;
     }
     const EddNode* index = item->child;
     if (!index || index->tag != +Tag::IntegerConstant) {
       engine_.reportTagMismatch(index ? index->tag : 0, +Tag::IntegerConstant);
+      complete = false;
       continue;
     }
     items.push_back({static_cast<int32_t>(index->value), index->sibling});
@@ -239,18 +253,22 @@ std::vector<Attributes::Element> Attributes::elements(const EddNode* arrayRoot) 
   return items;
 }
 
-std::vector<Attributes::Member> Attributes::members(const EddNode* collectionRoot) {
+std::vector<Attributes::Member> Attributes::members(const EddNode* collectionRoot, const char* itemMessage,
+                                                    bool& complete) {
   static constexpr SpecifierTexts kTexts{msg::MembersNull, msg::MembersTag, msg::MembersSelection};
   std::vector<Member> items;
   const EddNode* direct = chooseDirect(content(ownAttribute(collectionRoot, +Tag::Members)), kTexts);
+  if (!direct) complete = false;
   for (const EddNode* item = direct ? direct->child : nullptr; item; item = item->sibling) {
     if (item->tag != +Tag::Member122 && item->tag != +Tag::Member123 && item->tag != +Tag::Member124) {
-      ui_.errorBox(msg::MemberItem);
+      ui_.errorBox(itemMessage);
+      complete = false;
       continue;
     }
     const EddNode* name = item->child;
     if (!name || name->tag != +Tag::Identifier) {
       engine_.reportTagMismatch(name ? name->tag : 0, +Tag::Identifier);
+      complete = false;
       continue;
     }
     items.push_back({static_cast<int32_t>(name->value), name->sibling});

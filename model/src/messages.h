@@ -85,6 +85,73 @@ inline constexpr const char* MembersNull = "Error: members_specifier: pRoot = NU
 inline constexpr const char* MembersTag = "Error: members_specifier tag error!";            // our own
 inline constexpr const char* MembersSelection = "Error: members_selection tag error!";      // our own
 
+// commands
+inline constexpr const char* OperationNull = "Error: operation_specifier: pRoot = NULL";
+inline constexpr const char* OperationTag = "Error: operation_specifier tag error!";
+inline constexpr const char* BlockSelection = "Error: block_selection: tag error!";
+inline constexpr const char* SlotSelection = "Error: slot_selection: tag error!";
+inline constexpr const char* IndexSelection = "Error: index_selection tag error!";
+inline constexpr const char* OperationSelection = "Error: operation_selection: tag error";
+inline constexpr const char* OperationResult = "Error: The OPERATION attribute of COMMAND is error! ";
+inline constexpr const char* UnknownOperation = "Error: Unknown COMMAND OPERATION attribute!";
+inline constexpr const char* IndexTag = "Error: Profibus_ParseEDD_command_index tag error!";
+inline constexpr const char* IndexValue = "Error: Profibus_ParseEDD_command_index error!";
+inline constexpr const char* SlotTag = "Error: Profibus_ParseEDD_command_slot tag error!";  // our own
+inline constexpr const char* BlockKind = "Error: Profibus_ParseEDD_command_block tag error! ";
+inline constexpr const char* FunctionCodeValue = "Function: The function code of COMMAND is error!";
+inline constexpr const char* AddressValue = "Function: The address code of COMMAND is error!";
+inline constexpr const char* FunctionCodeTag = "Error: func_code_specifier tag error!";
+inline constexpr const char* AddressTag = "Error: addr_specifier tag error!";
+inline constexpr const char* FunctionCodeItems = "Error: func_code_items tag error!";
+inline constexpr const char* AddressItems = "Error: addr_items tag error!";
+inline constexpr const char* FunctionCodeNull = "Error: func_code_specifier: pRoot = NULL";
+inline constexpr const char* AddressNull = "Error: addr_specifier: pRoot = NULL";
+inline constexpr const char* DataItem = "Error: The COMMAND data_items identifier matches failed!";
+inline constexpr const char* CommandElement = "Error: Command element tag error!";
+inline constexpr const char* ResponseCodes = "Error: response_code_reference function has not been processed!";
+inline constexpr const char* UndefinedField = "Error: Undefined COMMAND field!";
+
+// variable transfer
+inline constexpr const char* RequestPart = "Error: COMMAND REQUEST data error!";
+inline constexpr const char* TransactionMode = "Error: COMMAND TRANSACTION tag error!";
+inline constexpr const char* SearchingCommand = "Error: Searching command error!";
+inline constexpr const char* NoReadCommand = "Error: Couldn't find the read command of variable \"%s\"!";
+inline constexpr const char* NoWriteCommand = "Error: Couldn't find the write command of variable \"%s\"!";
+inline constexpr const char* ReadFailed = "Error: Read variable \"%s\" failed!";
+inline constexpr const char* CommandNotFound = "Error: Couldn't find command named %s!";
+inline constexpr const char* CommunicationType = "Error: Communication type error!";
+inline constexpr const char* DataTooLong = "Error: The data of command \"%s\" are longer than 255 bytes!";  // our own
+inline constexpr const char* ShortReply = "Error: The device answered command \"%s\" with %d of %d bytes!";  // our own
+
+// menus, collections, action lists
+inline constexpr const char* MenuItemSelection = "Error: menu_item_selection, tag error!";
+inline constexpr const char* MenuItemNull = "Error: menu_item_specifier: pRoot = NULL";
+inline constexpr const char* MenuItemTag = "Error: menu_item_specifier tag error!";
+inline constexpr const char* TitleBreak = "Error: The 'title break' attribute is error!";
+inline constexpr const char* MenuItem = "Error: The menu_item tag is error!";
+inline constexpr const char* ArgumentList = "the menu_item_args argument_list does not be processed!";
+inline constexpr const char* ImageQualifiers = "the menu_item_args image_qualifier_list does not be processed!";
+inline constexpr const char* ItemArguments = "Error: The menu_item_args tag is error!";
+inline constexpr const char* ExpandUnknown = "Error: Unknown variable type in COLLECTION and ARRAY!";
+inline constexpr const char* CompileCollection = "Error: Compile COLLECTION menu error!";
+inline constexpr const char* MenuCollection = "Error: MENU collection error!";
+inline constexpr const char* FixedListFull = "Error: A list holds at most 256 variables!";  // our own
+inline constexpr const char* LayoutItem = "Error: menu_item, tag has not been processed!";
+inline constexpr const char* MenuTag = "Error: MENU tag error!";
+inline constexpr const char* ActionsNull = "Error: actions_specifier: pRoot = NULL";
+inline constexpr const char* ActionsTag = "Error: actions_specifier tag error!";
+inline constexpr const char* ActionsSelection = "Error: actions_selection tag error!";  // our own
+
+// upload, download and menu processing
+inline constexpr const char* UploadEmpty = "Error: The Upload menu is empty";
+inline constexpr const char* DownloadEmpty = "Error: The download menu is empty";
+inline constexpr const char* UploadText = "Upload data from transmitter, please wait... ...";
+inline constexpr const char* DownloadText = "Download data to transmitter, please wait... ...";
+inline constexpr const char* NoProcessMenu = "Error: Couldn't find download menu!";
+inline constexpr const char* ProcessActions = "Error: actions tag error!";
+inline constexpr const char* ProcessTag = "Error: MENU processing tag error!";
+inline constexpr const char* ConfigurationSection = "CONFIG_VARIABLES";
+
 // states
 inline constexpr const char* StateInitial = "Initial value";
 inline constexpr const char* StateChanged = "Changed";

@@ -12,7 +12,12 @@ Session::Session(ui::UserInterface& ui, std::string programFolder)
       engine_(ui, *this),
       attributes_(ui, engine_, description_),
       variables_(ui, description_, symbols_, attributes_),
-      dialogs_(ui, variables_) {
+      dialogs_(ui, variables_),
+      menus_(attributes_, variables_),
+      commands_(attributes_, menus_, blockDirectory_),
+      transfer_(attributes_, symbols_, variables_, commands_, menus_),
+      menuTransfer_(ui, description_, symbols_, variables_, menus_, transfer_) {
+  variables_.setReadHook([this](int32_t id) { return transfer_.readVariable(id); });
   // The symbol table points into the trees: it goes whenever they do.
   description_.setClearHandler([this] {
     symbols_.clear();

@@ -105,7 +105,7 @@ namespace tavrin::edd {
   X(186, Layout186,             "layout-186")             \
   X(187, Layout187,             "layout-187")             \
   X(188, ItemArgumentList,      "item-argument-list")     \
-  X(190, ItemArgument190,       "item-argument-190")      \
+  X(190, ItemQualifiers,        "item-qualifiers")        \
   X(191, ItemImageQualifiers,   "item-image-qualifiers")  \
   X(192, ItemFlag192,           "item-flag-192")          \
   X(212, ExprEq,                "expr-eq")                \

@@ -96,6 +96,10 @@ class Attributes {
   // reported and left out.
   std::vector<Element> elements(const EddNode* arrayRoot);
   std::vector<Member> members(const EddNode* collectionRoot);
+  // The same, saying a malformed item with itemMessage, and clearing
+  // complete when anything was left out.
+  std::vector<Element> elements(const EddNode* arrayRoot, const char* itemMessage, bool& complete);
+  std::vector<Member> members(const EddNode* collectionRoot, const char* itemMessage, bool& complete);
 
   // Counts one level of nesting for as long as it lives; false (said once
   // per level) beyond kMaxNesting.

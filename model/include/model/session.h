@@ -10,8 +10,12 @@
 //   Session session(ui);                 // program folder of the executable
 //   if (session.loadDescription(path)) session.registerVariables();
 //   const EddNode* table = session.description().roleObject(Role::ParameterTable, userType);
-//   session.variables().setReadHook(...);   // variable transfer reads through this
+//   session.setCommunication(&links, CommunicationType::Profibus);
+//   session.menuTransfer().upload(session.description().findObject(...));
 //   session.clear();
+//
+// Variable transfer is the variables' read hook: a display text asked for
+// fresh reads a variable still in its initial state from the device.
 //
 // Used from one thread at a time: the user-interface thread, or the worker of
 // a modal progress dialog while that thread waits.
@@ -25,8 +29,14 @@
 #include "methods/engine.h"
 #include "methods/model.h"
 #include "model/attributes.h"
+#include "model/block_directory.h"
+#include "model/commands.h"
+#include "model/communication.h"
 #include "model/description.h"
+#include "model/menu_transfer.h"
+#include "model/menus.h"
 #include "model/symbol_table.h"
+#include "model/transfer.h"
 #include "model/value_dialogs.h"
 #include "model/variables.h"
 
@@ -62,6 +72,15 @@ class Session : public methods::MethodModel {
   Attributes& attributes() { return attributes_; }
   Variables& variables() { return variables_; }
   ValueDialogs& dialogs() { return dialogs_; }
+  // Survives clear(): a connect that does not read the directory keeps it.
+  BlockDirectory& blockDirectory() { return blockDirectory_; }
+  Menus& menus() { return menus_; }
+  Commands& commands() { return commands_; }
+  Transfer& transfer() { return transfer_; }
+  MenuTransfer& menuTransfer() { return menuTransfer_; }
+
+  // The link transfers go through and the bus it speaks (see Transfer).
+  void setCommunication(Communication* link, CommunicationType type) { transfer_.setCommunication(link, type); }
 
   // --- the method engine's view of the model ---
   std::string_view text(int32_t index) const override;
@@ -79,6 +98,11 @@ class Session : public methods::MethodModel {
   Attributes attributes_;
   Variables variables_;
   ValueDialogs dialogs_;
+  BlockDirectory blockDirectory_;
+  Menus menus_;
+  Commands commands_;
+  Transfer transfer_;
+  MenuTransfer menuTransfer_;
 };
 
 }  // namespace tavrin::model
