@@ -1,9 +1,10 @@
 // Loads descriptions decoded from the fuzzer's bytes through the real loader
 // and registers, formats and queries every variable: hostile types, sizes,
 // formats, enumerator lists, conditional values, references and UNIT
-// relations. Each byte picks a tag from those the model reads (or any
-// number), a value and a child count, so most inputs are near-valid
-// descriptions.
+// relations; then reads and writes every variable through hostile commands,
+// blocks, collections and menus over a bus that answers with any length.
+// Each byte picks a tag from those the model reads (or any number), a value
+// and a child count, so most inputs are near-valid descriptions.
 #include <stdlib.h>
 
 #include <array>
@@ -27,8 +28,8 @@ using tavrin::eddtext::Document;
 using tavrin::eddtext::Node;
 using tavrin::eddtext::Tree;
 
-const char* const kTexts[] = {"v0", "v1", "v2", "v3", "v4", "v5", "group", "values", "Table_Main_Specialist",
-                              "On", "04X", "%s%n", "8.3f", "first"};
+const char* const kTexts[] = {"v0",    "v1", "v2", "v3", "v4", "v5", "group", "values", "Table_Main_Specialist",
+                              "On",    "block", "c0", "c1", "c2", "04X", "%s%n", "8.3f", "first"};
 constexpr uint32_t kTextCount = std::size(kTexts);
 
 constexpr uint16_t kTags[] = {
@@ -36,7 +37,9 @@ constexpr uint16_t kTags[] = {
     47,  48,  52,  54,  55,  56,  57,  58,  58,  58,  59,  60,  61,  62,  63,  65,  66,  67,  74,  88,  99,
     100, 101, 120, 122, 123, 124, 212, 213, 236, 240, 241, 242, 271, 285, 286, 287, 289, 290, 300, 301,
     302, 305, 306, 307, 308, 309, 310, 311, 341, 396, 398, 399, 399, 401, 403, 404, 405, 405, 406, 407,
-    408, 410, 410, 411, 490, 491, 498};
+    408, 410, 410, 411, 490, 491, 498, 1,   4,   96,  97,  98,  109, 109, 110, 110, 111, 111, 112, 113,
+    113, 114, 115, 116, 179, 180, 180, 181, 185, 188, 190, 191, 192, 299, 359, 360, 361, 394, 395, 492,
+    493, 495};
 
 class Decoder {
  public:
@@ -93,6 +96,27 @@ std::string& fuzzFolder() {
   return folder;
 }
 
+// Answers every call; reads deliver a pattern, now and then cut short.
+class AnyBus : public tavrin::model::Communication {
+ public:
+  bool profibusRead(uint8_t, uint8_t, uint8_t length, std::span<uint8_t> buffer, size_t& received) override {
+    return read(length, buffer, received);
+  }
+  bool profibusWrite(uint8_t, uint8_t, std::span<const uint8_t> data) override { return data.size() < 256; }
+  bool modbusRead(uint8_t, uint16_t, uint8_t count, std::span<uint8_t> buffer, size_t& received) override {
+    return read(count, buffer, received);
+  }
+  bool modbusWrite(uint8_t, uint16_t, std::span<const uint8_t> data) override { return data.size() < 256; }
+
+ private:
+  bool read(uint8_t length, std::span<uint8_t> buffer, size_t& received) {
+    received = std::min<size_t>(length - (++calls_ % 3 == 0 ? length / 2 : 0), buffer.size());
+    for (size_t i = 0; i < received; ++i) buffer[i] = static_cast<uint8_t>(0xA5 ^ i);
+    return calls_ % 7 != 0;
+  }
+  unsigned calls_ = 0;
+};
+
 const std::string& descriptionPath() {
   static const std::string path = [] {
     std::string pattern = (std::filesystem::temp_directory_path() / "tavrin-model-fuzz-XXXXXX").string();
@@ -122,6 +146,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   d.lists[5].push_back(decoder.object(13, 7));
   d.lists[14].push_back(decoder.object(14, 8));
   d.lists[20].push_back(decoder.object(21, 9));
+  d.lists[1].push_back(decoder.object(1, 10));
+  for (uint32_t i = 11; i < 14 && !decoder.done(); ++i) d.lists[2].push_back(decoder.object(4, i));
   {
     std::ofstream out(descriptionPath(), std::ios::binary | std::ios::trunc);
     out << tavrin::eddtext::writeBinary(d);
@@ -155,5 +181,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
   }
   session.description().roleObject(tavrin::model::Role::ParameterTable, tavrin::model::kSpecialist);
+
+  AnyBus bus;
+  const uint8_t bytes = size > 0 ? data[0] : 0;
+  session.setCommunication(&bus, bytes & 1 ? tavrin::model::CommunicationType::Modbus
+                                           : tavrin::model::CommunicationType::Profibus);
+  if (bytes & 2) session.blockDirectory().clear();
+  for (const tavrin::model::SymbolEntry& e : session.symbols().entries()) {
+    session.transfer().readVariable(e.id);
+    session.transfer().writeVariable(e.id);
+  }
+  for (const auto& element : tavrin::model::elements(session.description(), 2)) {
+    session.transfer().readCommandByName(element.id);
+    session.transfer().writeCommandByName(element.id);
+  }
+  if (const EddNode* menu = session.description().findObject(8)) {
+    tavrin::model::Menus& menus = session.menus();
+    for (const tavrin::model::MenuItem& item : menus.items(*menu)) menus.entryObjects(item);
+    menus.menuVariables(*menu);
+    session.menuTransfer().processMenu(tavrin::model::process::Read, menu, tavrin::model::process::OnlyChanged);
+    session.menuTransfer().processMenu(tavrin::model::process::Write, menu, tavrin::model::process::OnlyChanged);
+  }
   return 0;
 }

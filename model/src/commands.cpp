@@ -51,7 +51,8 @@ std::optional<int32_t> Commands::popInteger() {
 int32_t Commands::operation(const EddNode& command) {
   ui::UserInterface& ui = attributes_.ui();
   int32_t result = 0;
-  if (const EddNode* direct = attributes_.chooseDirect(content(attribute(&command, +Tag::Operation)), kOperationTexts)) {
+  if (const EddNode* direct =
+          attributes_.chooseDirect(content(attribute(&command, +Tag::Operation)), kOperationTexts)) {
     const uint16_t tag = direct->child ? direct->child->tag : 0;
     if (tag == operation::Read || tag == operation::Write || tag == operation::Command) {
       result = tag;

@@ -27,9 +27,13 @@ void report(ui::Progress& progress, size_t done, size_t count) {
 
 }  // namespace
 
-MenuTransfer::MenuTransfer(ui::UserInterface& ui, Description& description, SymbolTable& symbols,
-                           Variables& variables, Menus& menus, Transfer& transfer)
-    : ui_(ui), description_(description), symbols_(symbols), variables_(variables), menus_(menus),
+MenuTransfer::MenuTransfer(ui::UserInterface& ui, Description& description, SymbolTable& symbols, Variables& variables,
+                           Menus& menus, Transfer& transfer)
+    : ui_(ui),
+      description_(description),
+      symbols_(symbols),
+      variables_(variables),
+      menus_(menus),
       transfer_(transfer) {}
 
 bool MenuTransfer::upload(const EddNode* menu, uint32_t) {

@@ -29,8 +29,7 @@ struct Transfer::Prepared {
   size_t length = 0;
 };
 
-Transfer::Transfer(Attributes& attributes, SymbolTable& symbols, Variables& variables, Commands& commands,
-                   Menus& menus)
+Transfer::Transfer(Attributes& attributes, SymbolTable& symbols, Variables& variables, Commands& commands, Menus& menus)
     : attributes_(attributes), symbols_(symbols), variables_(variables), commands_(commands), menus_(menus) {}
 
 void Transfer::setCommunication(Communication* link, CommunicationType type) {
@@ -148,8 +147,8 @@ int Transfer::readCommand(const EddNode& command, int32_t transaction) {
   }
   if (!ok) return 0;
   if (received < p->length) {
-    attributes_.ui().errorBox(msg::withTexts(
-        msg::ShortReply, {commandName(command), std::to_string(received), std::to_string(p->length)}));
+    attributes_.ui().errorBox(
+        msg::withTexts(msg::ShortReply, {commandName(command), std::to_string(received), std::to_string(p->length)}));
     return 0;
   }
   unpack(*p, buffer);

@@ -1,6 +1,7 @@
 // Command attributes: addressing through slots and the block directory,
 // operations, and the command search over collections and arrays.
 #include "transfer_fixture.h"
+#include "tree_text.h"
 
 namespace tavrin::model::testing {
 namespace {
@@ -8,155 +9,42 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
-constexpr const char* kBlocks = R"(
-  list 0
-    variable
-      identifier "x"
-      type
-        integer
-          integer-constant 1
-    variable
-      identifier "y"
-      type
-        integer
-          integer-constant 1
-    variable
-      identifier "z"
-      type
-        unsigned-integer
-          integer-constant 2
-  list 1
-    block
-      identifier "ai2"
-      type
-        function-block
-      block-number
-        direct
-          integer-constant 2
-    block
-      identifier "pb"
-      type
-        physical-block
-      block-number
-        if
-          expression
-            expr-eq
-              reference
-                identifier "x"
-              integer-constant 0
-          then
-            direct
-              integer-constant 1
-          else
-            direct
-              integer-constant 60
-    block
-      identifier "odd"
-      type
-        integer
-      block-number
-        direct
-          integer-constant 1
-  list 2
-    command
-      identifier "by_block"
-      block
-        direct
-          identifier "ai2"
-      index
-        direct
-          integer-constant 5
-      operation
-        direct
-          read
-      transaction
-        integer-constant 0
-        request
-        reply
-          data-reference
-            identifier "x"
-    command
-      identifier "slot_wins"
-      slot
-        direct
-          integer-constant 0x107
-      block
-        direct
-          identifier "ai2"
-      index
-        direct
-          integer-constant 5
-      operation
-        direct
-          read
-      transaction
-        integer-constant 0
-        request
-        reply
-          data-reference
-            identifier "y"
-    command
-      identifier "wraps"
-      block
-        direct
-          identifier "pb"
-      index
-        direct
-          integer-constant 250
-      operation
-        select
-          expression
-            reference
-              identifier "y"
-          case
-            expression
-              integer-constant 0
-            direct
-              write
-          default
-            direct
-              read
-      transaction
-        integer-constant 0
-        request
-          data-reference
-            identifier "z"
-        reply
-    command
-      identifier "odd_block"
-      block
-        direct
-          identifier "odd"
-      index
-        direct
-          integer-constant 1
-      operation
-        direct
-          read
-      transaction
-        integer-constant 0
-        request
-        reply
-    command
-      identifier "no_number"
-      slot
-        direct
-          identifier "x"
-      index
-        direct
-          string-literal "five"
-      operation
-        direct
-          read
-      transaction
-        integer-constant 0
-        request
-        reply
-)";
+std::string blocks() {
+  using namespace tree;
+  auto block = [](const std::string& name, const char* kind, const std::string& number) {
+    return node("block", {id(name), node("type", {node(kind)}), node("block-number", {number})});
+  };
+  auto byBlock = [](const std::string& name, const std::string& block, int index, const std::string& operation,
+                    const std::string& transaction) {
+    return node("command", {id(name), node("block", {direct(id(block))}), node("index", {direct(integer(index))}),
+                            node("operation", {operation}), transaction});
+  };
+  // Physical block 1 while x is 0, else block 60, which no directory has.
+  const std::string pbNumber =
+      node("if", {node("expression", {node("expr-eq", {node("reference", {id("x")}), integer(0)})}),
+                  node("then", {direct(integer(1))}), node("else", {direct(integer(60))})});
+  // Writes while y is 0, else reads.
+  const std::string writeWhileZero =
+      node("select", {node("expression", {node("reference", {id("y")})}),
+                      node("case", {node("expression", {integer(0)}), direct(node("write"))}),
+                      node("default", {direct(node("read"))})});
+  const std::string slotWins = node(
+      "command", {id("slot_wins"), node("slot", {direct(integer(0x107))}), node("block", {direct(id("ai2"))}),
+                  node("index", {direct(integer(5))}), node("operation", {direct(node("read"))}), reply({ref("y")})});
+  return list(0, {variable("x", "integer", 1), variable("y", "integer", 1), variable("z", "unsigned-integer", 2)}) +
+         list(1, {block("ai2", "function-block", direct(integer(2))), block("pb", "physical-block", pbNumber),
+                  block("odd", "integer", direct(integer(1)))}) +
+         list(2, {byBlock("by_block", "ai2", 5, direct(node("read")), reply({ref("x")})), slotWins,
+                  byBlock("wraps", "pb", 250, writeWhileZero, request({ref("z")})),
+                  byBlock("odd_block", "odd", 1, direct(node("read")), reply({})),
+                  node("command", {id("no_number"), node("slot", {direct(id("x"))}),
+                                   node("index", {direct(node("string-literal \"five\""))}),
+                                   node("operation", {direct(node("read"))}), reply({})})});
+}
 
 class Addressing : public TransferTest {
  protected:
-  void SetUp() override { loadDevice(kBlocks); }
+  void SetUp() override { loadDevice(blocks()); }
 };
 
 TEST_F(Addressing, BlocksArePlacedThroughTheDirectory) {
@@ -170,9 +58,9 @@ TEST_F(Addressing, BlocksArePlacedThroughTheDirectory) {
   ASSERT_TRUE(assign("y", methods::Entry::ofInt(0)));
   bus.reply();
   EXPECT_EQ(transfer().writeVariable(id("z")), 1);
-  EXPECT_THAT(calls(), ElementsAre("profibus read slot=0x02 index=0x15 length=1",
-                                   "profibus read slot=0x07 index=0x05 length=1",
-                                   "profibus write slot=0x00 index=0x0A data=00 00"));
+  EXPECT_THAT(calls(),
+              ElementsAre("profibus read slot=0x02 index=0x15 length=1", "profibus read slot=0x07 index=0x05 length=1",
+                          "profibus write slot=0x00 index=0x0A data=00 00"));
   EXPECT_THAT(errors(), IsEmpty());
 }
 
@@ -182,7 +70,7 @@ TEST_F(Addressing, TheDirectoryReadFromTheDeviceMovesTheBlocks) {
   device[25] = 0x20;
   session.blockDirectory().set(device);
   session.clear();  // the directory outlives the description
-  ASSERT_TRUE(load(kBlocks));
+  ASSERT_TRUE(load(blocks()));
   const auto address = session.commands().profibusAddress(object("by_block"));
   ASSERT_TRUE(address);
   EXPECT_EQ(address->slot, 4);
@@ -200,10 +88,10 @@ TEST_F(Addressing, PlacesOutsideTheDirectoryAreNeverSentTo) {
   ASSERT_TRUE(assign("y", methods::Entry::ofInt(1)));
   EXPECT_EQ(session.commands().operation(object("wraps")), operation::Read);
   EXPECT_FALSE(session.commands().profibusAddress(object("wraps")));
-  EXPECT_THAT(errors(), ElementsAre("Error: Profibus_ParseEDD_command_block tag error! ",
-                                    "Error: Read variable \"\" failed!",
-                                    "Error: Profibus_ParseEDD_command_block tag error! ",
-                                    "Error: Profibus_ParseEDD_command_block tag error! "));
+  EXPECT_THAT(errors(),
+              ElementsAre("Error: Profibus_ParseEDD_command_block tag error! ", "Error: Read variable \"\" failed!",
+                          "Error: Profibus_ParseEDD_command_block tag error! ",
+                          "Error: Profibus_ParseEDD_command_block tag error! "));
   EXPECT_THAT(calls(), IsEmpty());
 }
 
@@ -215,6 +103,25 @@ TEST_F(Addressing, AttributesThatAreNoAddressAreSaid) {
                                     "Error: Profibus_ParseEDD_command_slot tag error!",
                                     "Error: Profibus_ParseEDD_command_index tag error!",
                                     "Error: Profibus_ParseEDD_command_index error!"));
+}
+
+TEST(BlockDirectory, OnlyBlockEntriesAreEverRead) {
+  BlockDirectory directory;
+  EXPECT_EQ(directory.locate(BlockKind::Physical, 1)->indexOffset, 0x10);
+  EXPECT_EQ(directory.locate(BlockKind::Transducer, 1)->indexOffset, 0x5C);
+  EXPECT_EQ(directory.locate(BlockKind::Physical, 4)->slot, 2);  // the last entry
+  EXPECT_FALSE(directory.locate(BlockKind::Physical, 5));
+  EXPECT_FALSE(directory.locate(BlockKind::Function, 0));
+  EXPECT_FALSE(directory.locate(BlockKind::Function, -1'000'000'000'000));
+  EXPECT_FALSE(directory.locate(BlockKind::Function, 1'000'000'000'000));
+  // A group entry that points into the group entries themselves.
+  BlockDirectory::Bytes foreign = BlockDirectory::kDefault;
+  foreign[1] = 1;
+  directory.set(foreign);
+  EXPECT_FALSE(directory.locate(BlockKind::Physical, 2));
+  foreign[1] = 0xFF;
+  directory.set(foreign);
+  EXPECT_FALSE(directory.locate(BlockKind::Physical, 1));
 }
 
 constexpr const char* kOperations = R"(
@@ -273,89 +180,29 @@ TEST_F(TransferTest, OperationsOtherThanReadWriteAndCommandAreSaid) {
                                         "Error: The OPERATION attribute of COMMAND is error! "));
 }
 
-constexpr const char* kGroups = R"(
-  list 0
-    variable
-      identifier "p"
-      type
-        integer
-          integer-constant 1
-    variable
-      identifier "t"
-      type
-        integer
-          integer-constant 2
-    variable
-      identifier "u"
-      type
-        integer
-          integer-constant 1
-    variable
-      identifier "w"
-      type
-        integer
-          integer-constant 1
-  list 3
-    collection
-      identifier "pair"
-      members
-        direct
-          member-122
-            identifier "first"
-            identifier "p"
-          member-123
-            identifier "second"
-            identifier "t"
-            direct
-              string
-                string-literal "Second"
-  list 4
-    array
-      1001
-        empty
-        identifier "units"
-      elements
-        direct
-          element-401
-            integer-constant 0
-            identifier "u"
-          element-401
-            integer-constant 1
-            identifier "w"
-  list 2
-    command
-      identifier "read_pair"
-      slot
-        direct
-          integer-constant 1
-      index
-        direct
-          integer-constant 9
-      operation
-        direct
-          read
-      transaction
-        integer-constant 0
-        request
-        reply
-          data-reference
-            identifier "pair"
-          data-reference
-            array-element-ref
-              identifier "units"
-              expression
-                integer-constant 1
-      transaction
-        integer-constant 1
-        request
-        reply
-          data-qualified
-            identifier "u"
-            integer-constant 1
-)";
+std::string groups() {
+  using namespace tree;
+  const std::string pair = node(
+      "collection",
+      {id("pair"),
+       node("members", {direct(node("member-122", {id("first"), id("p")}) +
+                               node("member-123", {id("second"), id("t"),
+                                                   direct(node("string", {node("string-literal \"Second\"")}))}))})});
+  const std::string units = node("array", {node("1001", {node("empty"), id("units")}),
+                                           node("elements", {direct(node("element-401", {integer(0), id("u")}) +
+                                                                    node("element-401", {integer(1), id("w")}))})});
+  const std::string secondOfUnits = node("array-element-ref", {id("units"), node("expression", {integer(1)})});
+  return list(0, {variable("p", "integer", 1), variable("t", "integer", 2), variable("u", "integer", 1),
+                  variable("w", "integer", 1)}) +
+         list(3, {pair}) + list(4, {units}) +
+         list(2,
+              {command("read_pair", 1, 9, "read",
+                       {reply({ref("pair"), node("data-reference", {secondOfUnits})}),
+                        transaction(1, "request", items("reply", {node("data-qualified", {id("u"), integer(1)})}))})});
+}
 
 TEST_F(TransferTest, ACollectionInAReplyMakesEachMemberReadable) {
-  loadDevice(kGroups);
+  loadDevice(groups());
   for (const char* name : {"p", "t", "w", "u"}) {
     const auto found = session.commands().findReadCommand(id(name));
     ASSERT_TRUE(found) << name;

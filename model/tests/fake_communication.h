@@ -39,8 +39,7 @@ class FakeCommunication : public Communication {
   //   modbus write code=16 address=0x0110 data=00 01
   const std::vector<std::string>& calls() const { return calls_; }
 
-  bool profibusRead(uint8_t slot, uint8_t index, uint8_t length, std::span<uint8_t> buffer,
-                    size_t& received) override {
+  bool profibusRead(uint8_t slot, uint8_t index, uint8_t length, std::span<uint8_t> buffer, size_t& received) override {
     calls_.push_back("profibus read " + address(slot, index) + " length=" + std::to_string(length));
     return answer(buffer, received);
   }

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "model_fixture.h"
+#include "tree_text.h"
 
 namespace tavrin::model::testing {
 namespace {
@@ -10,227 +11,81 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
-constexpr const char* kMenus = R"(
-  list 0
-    variable
-      identifier "v1"
-      type
-        integer
-          integer-constant 1
-    variable
-      identifier "v2"
-      type
-        integer
-          integer-constant 1
-    variable
-      identifier "v3"
-      type
-        integer
-          integer-constant 1
-    variable
-      identifier "v4"
-      type
-        integer
-          integer-constant 1
-    variable
-      identifier "v5"
-      type
-        integer
-          integer-constant 1
-  list 3
-    collection
-      identifier "inner"
-      members
-        direct
-          member-122
-            identifier "second"
-            identifier "v2"
-          member-122
-            identifier "third"
-            identifier "v3"
-    collection
-      identifier "outer"
-      members
-        direct
-          member-122
-            identifier "first"
-            identifier "v1"
-          member-122
-            identifier "values"
-            identifier "arr"
-          member-122
-            identifier "submenu"
-            identifier "sub"
-          member-122
-            identifier "method"
-            identifier "m1"
-          member-123
-            identifier "last"
-            collection-member-ref
-              identifier "inner"
-              identifier "third"
-            direct
-              string
-                string-literal "Last"
-    collection
-      identifier "self"
-      members
-        direct
-          member-122
-            identifier "again"
-            identifier "self"
-    collection
-      identifier "broken"
-      members
-        direct
-          member-122
-            identifier "ok"
-            identifier "v1"
-          element-401
-            integer-constant 0
-            identifier "v2"
-          member-122
-            identifier "menu"
-            identifier "Last"
-          member-122
-            identifier "after"
-            identifier "v5"
-  list 4
-    array
-      1001
-        empty
-        identifier "arr"
-      elements
-        direct
-          element-401
-            integer-constant 0
-            identifier "inner"
-          element-406
-            integer-constant 1
-            identifier "v4"
-            direct
-              string
-                string-literal "Four"
-    array
-      1001
-        empty
-        identifier "gaps"
-      elements
-        direct
-          element-401
-            integer-constant 0
-            array-element-ref
-              identifier "arr"
-              expression
-                integer-constant 7
-          element-401
-            integer-constant 1
-            identifier "v5"
-  list 5
-    menu
-      identifier "sub"
-    menu
-      identifier "main"
-      menu-items
-        direct
-          menu-item
-            identifier "v1"
-          menu-item-with-args
-            identifier "v2"
-            item-qualifiers
-              integer-constant 6
-            item-flag-192
-          layout-185
-          title-break
-            direct
-              string
-                string-literal "Title"
-          menu-item
-            identifier "outer"
-          menu-item
-            identifier "sub"
-          menu-item-with-args
-            identifier "m1"
-            item-argument-list
-          invalid
-          title-break
-            direct
-              string
-                string-literal "One"
-              string
-                string-literal "Two"
-          menu-item
-            identifier "nowhere"
-    menu
-      identifier "chosen"
-      menu-items
-        if
-          expression
-            expr-eq
-              reference
-                identifier "v1"
-              integer-constant 1
-          then
-            direct
-              menu-item
-                identifier "v1"
-          else
-            direct
-              menu-item
-                identifier "v2"
-  list 6
-    method
-      identifier "m1"
-      method-definition
-        compound
-          statement-list
-            expression
-              assign
-                identifier "v1"
-                integer-constant 1
-    method
-      identifier "fails"
-      method-definition
-        compound
-          statement-list
-            expression
-              call
-                identifier "BeginWaitCursor"
-    menu
-      identifier "acts"
-      pre-read-actions
-        direct
-          method-reference
-            identifier "m1"
-          method-inline
-            method-definition
-              compound
-                statement-list
-                  expression
-                    assign
-                      identifier "v2"
-                      integer-constant 2
-          method-reference
-            identifier "fails"
-          method-reference
-            identifier "m1"
-      post-read-actions
-        select
-          expression
-            integer-constant 9
-          case
-            expression
-              integer-constant 1
-            direct
-              method-reference
-                identifier "m1"
-  texts
-    "nowhere"
-)";
+std::string menus() {
+  using namespace tree;
+  auto members = [](std::initializer_list<std::string> items) {
+    std::string text;
+    for (const std::string& i : items) text += i;
+    return node("members", {direct(text)});
+  };
+  auto member = [](const char* name, const std::string& reference) {
+    return node("member-122", {id(name), reference});
+  };
+  auto array = [](const char* name, const std::string& elements) {
+    return node("array", {node("1001", {node("empty"), id(name)}), node("elements", {direct(elements)})});
+  };
+  auto item = [](const char* name) { return node("menu-item", {id(name)}); };
+  auto title = [](std::initializer_list<const char*> texts) {
+    std::string strings;
+    for (const char* t : texts) strings += node("string", {node("string-literal " + quoted(t))});
+    return node("title-break", {direct(strings)});
+  };
+  auto method = [](const char* name, const std::string& statement) {
+    return node("method",
+                {id(name), node("method-definition", {node("compound", {node("statement-list", {statement})})})});
+  };
+  auto assign = [](const char* variable, int value) {
+    return node("expression", {node("assign", {id(variable), integer(value)})});
+  };
+  const std::string mainItems =
+      item("v1") +
+      node("menu-item-with-args", {id("v2"), node("item-qualifiers", {integer(6)}), node("item-flag-192")}) +
+      node("layout-185") + title({"Title"}) + item("outer") + item("sub") +
+      node("menu-item-with-args", {id("m1"), node("item-argument-list")}) + node("invalid") + title({"One", "Two"}) +
+      item("nowhere");
+  const std::string chosen =
+      node("if", {node("expression", {node("expr-eq", {node("reference", {id("v1")}), integer(1)})}),
+                  node("then", {direct(item("v1"))}), node("else", {direct(item("v2"))})});
+  const std::string preRead =
+      node("method-reference", {id("m1")}) +
+      node("method-inline",
+           {node("method-definition", {node("compound", {node("statement-list", {assign("v2", 2)})})})}) +
+      node("method-reference", {id("fails")}) + node("method-reference", {id("m1")});
+  const std::string postRead =
+      node("select", {node("expression", {integer(9)}),
+                      node("case", {node("expression", {integer(1)}), direct(node("method-reference", {id("m1")}))})});
+  return list(0, {variable("v1", "integer", 1), variable("v2", "integer", 1), variable("v3", "integer", 1),
+                  variable("v4", "integer", 1), variable("v5", "integer", 1)}) +
+         list(3,
+              {node("collection", {id("inner"), members({member("second", id("v2")), member("third", id("v3"))})}),
+               node("collection",
+                    {id("outer"),
+                     members({member("first", id("v1")), member("values", id("arr")), member("submenu", id("sub")),
+                              member("method", id("m1")),
+                              node("member-123", {id("last"), node("collection-member-ref", {id("inner"), id("third")}),
+                                                  direct(node("string", {node("string-literal \"Last\"")}))})})}),
+               node("collection", {id("self"), members({member("again", id("self"))})}),
+               node("collection",
+                    {id("broken"), members({member("ok", id("v1")), node("element-401", {integer(0), id("v2")}),
+                                            member("menu", id("Last")), member("after", id("v5"))})})}) +
+         list(4, {array("arr", node("element-401", {integer(0), id("inner")}) +
+                                   node("element-406", {integer(1), id("v4"),
+                                                        direct(node("string", {node("string-literal \"Four\"")}))})),
+                  array("gaps", node("element-401", {integer(0), node("array-element-ref",
+                                                                      {id("arr"), node("expression", {integer(7)})})}) +
+                                    node("element-401", {integer(1), id("v5")}))}) +
+         list(5, {node("menu", {id("sub")}), node("menu", {id("main"), node("menu-items", {direct(mainItems)})}),
+                  node("menu", {id("chosen"), node("menu-items", {chosen})})}) +
+         list(6, {method("m1", assign("v1", 1)),
+                  method("fails", node("expression", {node("call", {id("BeginWaitCursor")})})),
+                  node("menu", {id("acts"), node("pre-read-actions", {direct(preRead)}),
+                                node("post-read-actions", {postRead})})}) +
+         "texts\n  \"nowhere\"\n";
+}
 
-class Menus : public ModelTest {
+class MenuLists : public ModelTest {
  protected:
-  void SetUp() override { ASSERT_TRUE(load(kMenus)); }
+  void SetUp() override { ASSERT_TRUE(load(menus())); }
   const EddNode& object(std::string_view name) { return *session.description().findObject(id(name)); }
   std::vector<int32_t> ids(std::initializer_list<const char*> names) {
     std::vector<int32_t> out;
@@ -245,12 +100,12 @@ class Menus : public ModelTest {
   }
 };
 
-TEST_F(Menus, ItemsCarryTheirObjectsQualifiersAndTitles) {
+TEST_F(MenuLists, ItemsCarryTheirObjectsQualifiersAndTitles) {
   const std::vector<MenuItem> items = session.menus().items(object("main"));
-  EXPECT_THAT(takeErrors(), ElementsAre("the menu_item_args argument_list does not be processed!",
-                                        "Error: The menu_item tag is error!",
-                                        "Error: The 'title break' attribute is error!",
-                                        "Error: Cannot find the variable " + std::to_string(id("nowhere"))));
+  EXPECT_THAT(takeErrors(),
+              ElementsAre("the menu_item_args argument_list does not be processed!",
+                          "Error: The menu_item tag is error!", "Error: The 'title break' attribute is error!",
+                          "Error: Cannot find the variable " + std::to_string(id("nowhere"))));
   ASSERT_EQ(items.size(), 8u);
   EXPECT_EQ(items[0].object, id("v1"));
   EXPECT_EQ(items[1].object, id("v2"));
@@ -267,7 +122,7 @@ TEST_F(Menus, ItemsCarryTheirObjectsQualifiersAndTitles) {
   EXPECT_EQ(session.menus().entryObjects(items[5]), ids({"sub"}));
 }
 
-TEST_F(Menus, ConditionalItemsFollowTheVariables) {
+TEST_F(MenuLists, ConditionalItemsFollowTheVariables) {
   EXPECT_EQ(session.menus().items(object("chosen")).at(0).object, id("v2"));
   ASSERT_TRUE(assign("v1", methods::Entry::ofInt(1)));
   EXPECT_EQ(session.menus().items(object("chosen")).at(0).object, id("v1"));
@@ -275,7 +130,7 @@ TEST_F(Menus, ConditionalItemsFollowTheVariables) {
   EXPECT_THAT(errors(), IsEmpty());
 }
 
-TEST_F(Menus, NestedCollectionsAndArraysExpandInOrder) {
+TEST_F(MenuLists, NestedCollectionsAndArraysExpandInOrder) {
   bool ok = false;
   EXPECT_EQ(expand("outer", ListKind::Fixed, &ok), ids({"v1", "v2", "v3", "v4", "v3"}));
   EXPECT_TRUE(ok);
@@ -287,7 +142,7 @@ TEST_F(Menus, NestedCollectionsAndArraysExpandInOrder) {
   EXPECT_EQ(session.menus().menuVariables(object("chosen")), ids({"v2"}));
 }
 
-TEST_F(Menus, BrokenCollectionsSayWhatTheyLeaveOut) {
+TEST_F(MenuLists, BrokenCollectionsSayWhatTheyLeaveOut) {
   bool ok = true;
   EXPECT_EQ(expand("gaps", ListKind::Growable, &ok), ids({"v5"}));
   EXPECT_FALSE(ok);
@@ -303,7 +158,7 @@ TEST_F(Menus, BrokenCollectionsSayWhatTheyLeaveOut) {
   EXPECT_THAT(takeErrors(), ElementsAre("Error: The description is nested too deeply!"));
 }
 
-TEST_F(Menus, ActionListsStopAtTheFirstMethodThatFails) {
+TEST_F(MenuLists, ActionListsStopAtTheFirstMethodThatFails) {
   EXPECT_EQ(session.menus().runActions(object("acts"), 295), 0);
   EXPECT_EQ(value("v1"), "1");
   EXPECT_EQ(value("v2"), "2");

@@ -1,6 +1,7 @@
 // Variable transfer against a scripted bus: what goes on the wire, where,
 // and what the symbol table holds afterwards.
 #include "transfer_fixture.h"
+#include "tree_text.h"
 
 namespace tavrin::model::testing {
 namespace {
@@ -8,199 +9,26 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
-constexpr const char* kDevice = R"(
-  list 0
-    variable
-      identifier "a"
-      type
-        integer
-          integer-constant 1
-    variable
-      identifier "b"
-      label
-        direct
-          string
-            string-literal "B"
-      type
-        unsigned-integer
-          integer-constant 2
-    variable
-      identifier "c"
-      type
-        float
-    variable
-      identifier "d"
-      type
-        integer
-          integer-constant 2
-    variable
-      identifier "e"
-      type
-        integer
-          integer-constant 1
-    variable
-      identifier "local"
-      class 0x20000
-      type
-        integer
-          integer-constant 1
-    variable
-      identifier "lonely"
-      label
-        direct
-          string
-            string-literal "Lonely"
-      type
-        integer
-          integer-constant 1
-    variable
-      identifier "q"
-      label
-        direct
-          string
-            string-literal "Q"
-      type
-        integer
-          integer-constant 1
-    variable
-      identifier "wide"
-      type
-        text-string
-          integer-constant 200
-    variable
-      identifier "wider"
-      type
-        text-string
-          integer-constant 60
-  list 2
-    command
-      identifier "cmd_only"
-      slot
-        direct
-          integer-constant 1
-      index
-        direct
-          integer-constant 1
-      operation
-        direct
-          command
-      transaction
-        integer-constant 0
-        request
-        reply
-          data-reference
-            identifier "a"
-    command
-      identifier "read_abc"
-      slot
-        direct
-          integer-constant 1
-      index
-        direct
-          integer-constant 16
-      operation
-        direct
-          read
-      transaction
-        integer-constant 0
-        request
-        reply
-          data-constant
-            integer-constant 0x105
-          data-reference
-            identifier "a"
-          data-reference
-            identifier "b"
-          data-reference
-            identifier "c"
-    command
-      identifier "write_abc"
-      slot
-        direct
-          integer-constant 1
-      index
-        direct
-          integer-constant 16
-      operation
-        direct
-          write
-      transaction
-        integer-constant 0
-        request
-          data-reference
-            identifier "a"
-          data-reference
-            identifier "b"
-          data-reference
-            identifier "c"
-        reply
-    command
-      identifier "read_two"
-      slot
-        direct
-          integer-constant 2
-      index
-        direct
-          integer-constant 32
-      operation
-        direct
-          read
-      transaction
-        integer-constant 0
-        request
-        reply
-          data-reference
-            identifier "d"
-      transaction
-        integer-constant 1
-        request
-        reply
-          data-constant
-            integer-constant 5
-          data-reference
-            identifier "e"
-    command
-      identifier "read_wide"
-      slot
-        direct
-          integer-constant 3
-      index
-        direct
-          integer-constant 1
-      operation
-        direct
-          read
-      transaction
-        integer-constant 0
-        request
-        reply
-          data-reference
-            identifier "wide"
-          data-reference
-            identifier "wider"
-    command
-      identifier "read_masked"
-      slot
-        direct
-          integer-constant 3
-      index
-        direct
-          integer-constant 2
-      operation
-        direct
-          read
-      transaction
-        integer-constant 0
-        request
-        reply
-          data-masked
-            identifier "q"
-            integer-constant 240
-)";
+std::string device() {
+  using namespace tree;
+  const std::string floating = node("variable", {id("c"), node("type", {node("float")})});
+  return list(0, {variable("a", "integer", 1), variable("b", "unsigned-integer", 2, {label("B")}), floating,
+                  variable("d", "integer", 2), variable("e", "integer", 1),
+                  variable("local", "integer", 1, {node("class 0x20000")}),
+                  variable("lonely", "integer", 1, {label("Lonely")}), variable("q", "integer", 1, {label("Q")}),
+                  variable("wide", "text-string", 200), variable("wider", "text-string", 60)}) +
+         list(2, {command("cmd_only", 1, 1, "command", {reply({ref("a")})}),
+                  command("read_abc", 1, 16, "read", {reply({constant(0x105), ref("a"), ref("b"), ref("c")})}),
+                  command("write_abc", 1, 16, "write", {request({ref("a"), ref("b"), ref("c")})}),
+                  command("read_two", 2, 32, "read",
+                          {reply({ref("d")}), transaction(1, "request", items("reply", {constant(5), ref("e")}))}),
+                  command("read_wide", 3, 1, "read", {reply({ref("wide"), ref("wider")})}),
+                  command("read_masked", 3, 2, "read", {reply({node("data-masked", {id("q"), integer(240)})})})});
+}
 
 class Transfers : public TransferTest {
  protected:
-  void SetUp() override { loadDevice(kDevice); }
+  void SetUp() override { loadDevice(device()); }
 };
 
 TEST_F(Transfers, OneReadRefreshesEveryVariableOfTheReply) {
@@ -319,7 +147,8 @@ TEST_F(Transfers, OnlyProfibusAndModbusAreSpoken) {
 TEST_F(Transfers, CommandsByNameMustBeCommands) {
   EXPECT_EQ(transfer().writeCommandByName(id("Lonely")), 0);
   EXPECT_EQ(transfer().readCommandByName(id("a")), 0);
-  EXPECT_THAT(errors(), ElementsAre("Error: Couldn't find command named Lonely!", "tag1 = 22 & tag2 = 4, match failed!"));
+  EXPECT_THAT(errors(),
+              ElementsAre("Error: Couldn't find command named Lonely!", "tag1 = 22 & tag2 = 4, match failed!"));
 }
 
 TEST_F(Transfers, FreshDisplayTextsReadThroughTheCommand) {

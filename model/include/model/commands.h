@@ -46,8 +46,8 @@ inline constexpr uint16_t ResponseCodes = 299;
 }  // namespace part
 
 struct DataItem {
-  uint16_t tag = 0;      // 112 constant, 113 reference, 114 to 116 qualified or masked reference
-  uint8_t constant = 0;  // 112: the constant's low byte
+  uint16_t tag = 0;                // 112 constant, 113 reference, 114 to 116 qualified or masked reference
+  uint8_t constant = 0;            // 112: the constant's low byte
   std::vector<int32_t> variables;  // 113 to 116: what the reference stands for, in order
 };
 
