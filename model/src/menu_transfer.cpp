@@ -36,17 +36,18 @@ MenuTransfer::MenuTransfer(ui::UserInterface& ui, Description& description, Symb
       menus_(menus),
       transfer_(transfer) {}
 
+std::vector<int32_t> MenuTransfer::prepare(const EddNode& menu, uint16_t preActions) {
+  ui::WaitCursor busy(ui_);
+  menus_.runActions(menu, preActions);
+  return menus_.menuVariables(menu);
+}
+
 bool MenuTransfer::upload(const EddNode* menu, uint32_t) {
   if (!menu) {
     ui_.errorBox(msg::UploadEmpty);
     return false;
   }
-  std::vector<int32_t> list;
-  {
-    ui::WaitCursor busy(ui_);
-    menus_.runActions(*menu, +Tag::PreReadActions);
-    list = menus_.menuVariables(*menu);
-  }
+  const std::vector<int32_t> list = prepare(*menu, +Tag::PreReadActions);
   int last = 1;
   const bool finished = ui_.runProgress(msg::UploadText, [&](ui::Progress& progress) {
     for (size_t i = 0; i < list.size() && !progress.cancelRequested(); ++i) {
@@ -65,12 +66,7 @@ bool MenuTransfer::download(const EddNode* menu, uint32_t) {
     ui_.errorBox(msg::DownloadEmpty);
     return false;
   }
-  std::vector<int32_t> list;
-  {
-    ui::WaitCursor busy(ui_);
-    menus_.runActions(*menu, +Tag::PreWriteActions);
-    list = menus_.menuVariables(*menu);
-  }
+  const std::vector<int32_t> list = prepare(*menu, +Tag::PreWriteActions);
   int last = 1;
   const bool finished = ui_.runProgress(msg::DownloadText, [&](ui::Progress& progress) {
     for (const int32_t id : list) {

@@ -177,39 +177,30 @@ int Transfer::writeCommand(const EddNode& command, int32_t transaction) {
   return 1;
 }
 
-int Transfer::readVariable(int32_t variableId) {
+int Transfer::readVariable(int32_t variableId) { return moveVariable(variableId, true); }
+
+int Transfer::writeVariable(int32_t variableId) { return moveVariable(variableId, false); }
+
+int Transfer::moveVariable(int32_t variableId, bool reading) {
   const SymbolEntry* e = variables_.entry(variableId);
   if (!e) return 0;
   const EddNode& root = *e->root;
   if (variables_.classFlags(&root) & kClassLocal) return 1;
-  const auto found = commands_.findReadCommand(variableId);
+  const auto found = reading ? commands_.findReadCommand(variableId) : commands_.findWriteCommand(variableId);
   if (!found) {
-    attributes_.ui().errorBox(msg::withText(msg::NoReadCommand, variables_.label(&root)));
+    attributes_.ui().errorBox(
+        msg::withText(reading ? msg::NoReadCommand : msg::NoWriteCommand, variables_.label(&root)));
     return 0;
   }
-  menus_.runActions(root, +Tag::PreReadActions);
-  const int result = readCommand(*found->command, found->transaction);
+  menus_.runActions(root, reading ? +Tag::PreReadActions : +Tag::PreWriteActions);
+  const int result =
+      reading ? readCommand(*found->command, found->transaction) : writeCommand(*found->command, found->transaction);
   if (result == 1) {
-    menus_.runActions(root, +Tag::PostReadActions);
-  } else {
+    menus_.runActions(root, reading ? +Tag::PostReadActions : +Tag::PostWriteActions);
+  } else if (reading) {
+    // A failed write has been said by the link.
     attributes_.ui().errorBox(msg::withText(msg::ReadFailed, variables_.label(&root)));
   }
-  return result;
-}
-
-int Transfer::writeVariable(int32_t variableId) {
-  const SymbolEntry* e = variables_.entry(variableId);
-  if (!e) return 0;
-  const EddNode& root = *e->root;
-  if (variables_.classFlags(&root) & kClassLocal) return 1;
-  const auto found = commands_.findWriteCommand(variableId);
-  if (!found) {
-    attributes_.ui().errorBox(msg::withText(msg::NoWriteCommand, variables_.label(&root)));
-    return 0;
-  }
-  menus_.runActions(root, +Tag::PreWriteActions);
-  const int result = writeCommand(*found->command, found->transaction);
-  if (result == 1) menus_.runActions(root, +Tag::PostWriteActions);
   return result;
 }
 

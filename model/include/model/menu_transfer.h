@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "lirrand.h"
 
@@ -63,6 +64,8 @@ class MenuTransfer {
   int processMenu(int32_t operation, const EddNode* menu, uint32_t flags, const std::string& configurationPath = {});
 
  private:
+  // Runs the menu's pre-actions under the wait cursor and lists its variables.
+  std::vector<int32_t> prepare(const EddNode& menu, uint16_t preActions);
   int processVariable(int32_t operation, int32_t variableId, uint32_t flags, const std::string& configurationPath,
                       platform::KeyFile* saved);
 

@@ -82,6 +82,7 @@ class Transfer {
   std::optional<Prepared> prepare(const EddNode& command, uint16_t part, Mode mode, int32_t transaction);
   void pack(const Prepared& p, std::span<uint8_t> buffer);
   void unpack(const Prepared& p, std::span<const uint8_t> data);
+  int moveVariable(int32_t variableId, bool reading);
   bool busReady();
   std::string commandName(const EddNode& command) const;
 
