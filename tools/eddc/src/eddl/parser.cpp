@@ -852,7 +852,7 @@ Ast Parser::menuItem() {
   expect(")", "after the qualifiers");
   return Ast(+Tag::MenuItemWithArgs)
       .add(std::move(ref))
-      .add(Ast(+Tag::ItemArgument190).add(Ast(+Tag::IntegerConstant, qualifiers)));
+      .add(Ast(+Tag::ItemQualifiers).add(Ast(+Tag::IntegerConstant, qualifiers)));
 }
 
 void Parser::method() {
