@@ -12,6 +12,7 @@
 #include "program_folder.h"
 #include "scripted_menus.h"
 #include "testing/edd_fixture.h"
+#include "testing/pty_pair.h"
 #include "ui/fake_user_interface.h"
 
 namespace tavrin::app {
@@ -277,6 +278,51 @@ TEST_F(SessionTest, CommunicationTypeAndAddressNotifications) {
   EXPECT_EQ(readCommunicationType(folder.comIni()), CommunicationType::Profibus);
   other.storeBusAddress(12);
   EXPECT_EQ(readBusAddress(folder.comIni(), CommunicationType::Profibus), 12);
+}
+
+// The sample library as the build makes it, with its device table.
+class SampleLibraryTest : public SessionTest {
+ protected:
+  SampleLibraryTest() {
+    namespace fs = std::filesystem;
+    for (const char* library : {"Profibus", "Modbus"})
+      fs::copy(TAVRIN_DIST_DIR + std::string(library), folder.file(library),
+              fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+    fs::copy_file(TAVRIN_DIST_DIR "device.cfg", folder.file("device.cfg"), fs::copy_options::overwrite_existing);
+  }
+  void connectAt(const std::string& bus, int port, int address, const std::string& profile) {
+    const std::string type = bus == "modbus" ? "MODBUS" : "PROFIBUS";
+    comIni("TYPE=" + type + "\nPORT=" + std::to_string(port) + "\n" + kLine + "[" + type + "_ADDR]\nADDRESS=" +
+           std::to_string(address) + "\n");
+    sim = std::make_unique<Simulator>(bus, folder.portLink(port), TAVRIN_SOURCE_DIR "sim/profiles/" + profile);
+    ASSERT_TRUE(sim->ready());
+    session.start();
+    ui.select(0);
+    ASSERT_TRUE(session.connect()) << ::testing::PrintToString(ui.transcript());
+    EXPECT_EQ(ui.errors(), Lines{});
+    EXPECT_EQ(session.flags(),
+              kFlagRead | kFlagWrite | kFlagCalibration | kFlagFunction | kFlagParameter | kFlagDisconnect);
+  }
+};
+
+TEST_F(SampleLibraryTest, FindsThePaSampleByTheFileNameRule) {
+  connectAt("profibus", 88, 5, "profibus-pressure.ini");
+  EXPECT_EQ(session.descriptionPath(), folder.file("Profibus/01720A3101020001.bin"));
+  EXPECT_FALSE(session.blockDirectory()) << "the identification lookup reads no block directory";
+}
+
+TEST_F(SampleLibraryTest, FindsThePaVariantThroughTheDeviceTable) {
+  connectAt("profibus", 89, 7, "profibus-table.ini");
+  EXPECT_EQ(session.descriptionPath(), folder.file("Profibus/PTX3200.bin"));
+  ASSERT_TRUE(session.blockDirectory());
+  EXPECT_EQ(tavrin::testing::hex({session.blockDirectory()->begin(), session.blockDirectory()->begin() + 8}),
+            "01 04 00 01 01 05 00 01");
+  EXPECT_EQ(session.identification().deviceType, 0x0A32);
+}
+
+TEST_F(SampleLibraryTest, FindsTheModbusSample) {
+  connectAt("modbus", 90, 1, "modbus-pressure.ini");
+  EXPECT_EQ(session.descriptionPath(), folder.file("Modbus/00170A0101020001.bin"));
 }
 
 TEST(SessionStart, BindsTheModbusDriverBeforeTheProfibusDriver) {
