@@ -64,6 +64,7 @@ void DeviceSession::shutdown() {
 void DeviceSession::reset() {
   setView(ViewMode::None);
   flags_ = 0;
+  readFlag_ = false;
   userType_ = UserType::None;
   currentMenu_ = nullptr;
   // Rows and tree point into the description's trees: they go first.
@@ -298,6 +299,63 @@ void DeviceSession::doubleClick(int row, int column) {
 
 bool DeviceSession::contextMenuAt(int column) const {
   return column == 0 && (view_ == ViewMode::Parameter || view_ == ViewMode::None);
+}
+
+const EddNode* DeviceSession::namedMenu(std::string_view name) const {
+  const int32_t id = model_.description().findId(name);
+  return id < 0 ? nullptr : model_.description().findObject(id);
+}
+
+bool DeviceSession::readAll() {
+  if (view_ != ViewMode::Parameter) {
+    ui_.errorBox("Error: The operation can only be operated in parameter table!");
+    return false;
+  }
+  stopRefresh();
+  // Reading everything uses "download_variables": the description's names
+  // are from the transmitter's side.
+  if (!model_.menuTransfer().upload(namedMenu("download_variables"))) return false;
+  readFlag_ = true;
+  menuView_->walk(role(Role::ParameterTable),
+                  walk::SaveTree | walk::Tree | walk::Menus | walk::Variables | walk::RestoreTree);
+  menuView_->walk(currentMenu_, walk::Menus | walk::Variables);
+  fillTable(0);
+  return true;
+}
+
+bool DeviceSession::writeAll() {
+  if (view_ != ViewMode::Parameter) {
+    ui_.errorBox(" Error: The operation can only be operated in parameter table!");
+    return false;
+  }
+  if (readFlag_) {
+    if (!ui_.warningQuestion("WARNING: Are you sure to download the variables?")) return false;
+  } else if (!ui_.warningQuestion(kDefaultDownloadWarning) || !ui_.warningQuestion(kDefaultDownloadConfirmation)) {
+    return false;
+  }
+  stopRefresh();
+  ui::WaitCursor busy(ui_);
+  const EddNode* menu = namedMenu("upload_variables");
+  const bool downloaded = model_.menuTransfer().download(menu);
+  if (menu) fillTable(0);
+  return downloaded;
+}
+
+bool DeviceSession::writeChanged() {
+  if (!ui_.warningQuestion("WARNING: The operation will only download the modified variables to the transmitter?"))
+    return false;
+  stopRefresh();
+  ui::WaitCursor busy(ui_);
+  if (view_ != ViewMode::Parameter) {
+    ui_.errorBox("Error: 用户选择界面类型错误!");
+    return false;
+  }
+  if (model_.menuTransfer().processMenu(model::process::Write, namedMenu("upload_variables"),
+                                        model::process::OnlyChanged) != 1)
+    return false;
+  menuView_->walk(currentMenu_, walk::Menus | walk::Variables);
+  fillTable(0);
+  return true;
 }
 
 bool DeviceSession::changePassword() { return app::changePassword(files_.passwordFile(), ui_); }

@@ -17,6 +17,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "app/commands.h"
 #include "app/configuration.h"
@@ -27,6 +28,13 @@
 #include "model/session.h"
 
 namespace tavrin::app {
+
+// The two questions before a Write that would send the description's
+// default values (nothing has been read yet).
+inline constexpr std::string_view kDefaultDownloadWarning =
+    "WARNING: Read operation has not been implemented. The default value will be downloaded to the transmitter!";
+inline constexpr std::string_view kDefaultDownloadConfirmation =
+    "WARNING: Please confirm to download default data to the transmitter again?";
 
 using MenuAccessFactory = std::function<std::unique_ptr<MenuAccess>(model::Session&)>;
 
@@ -100,6 +108,20 @@ class DeviceSession {
 
   bool changePassword();
 
+  // --- the parameter table's bulk transfers ---
+  // Read: uploads the menu "download_variables" and shows the table again.
+  // True when every variable was read.
+  bool readAll();
+  // Write and Update all variables: downloads "upload_variables" after the
+  // questions (two of them while nothing has been read). True when the
+  // menu was downloaded; a failed write has said so itself.
+  bool writeAll();
+  // Update modified variables: writes the Changed variables of
+  // "upload_variables" without its actions.
+  bool writeChanged();
+  // Set by a successful Read, cleared by the session reset.
+  bool hasRead() const { return readFlag_; }
+
  private:
   void stopRefresh();
   void pause(int milliseconds);
@@ -112,6 +134,7 @@ class DeviceSession {
   void fillTable(uint32_t flags);
   void runMethod(const EddNode& method);
   void selectFirstTreeItem();
+  const EddNode* namedMenu(std::string_view name) const;
 
   ProgramFiles files_;
   ui::UserInterface& ui_;
@@ -132,6 +155,7 @@ class DeviceSession {
   ViewMode view_ = ViewMode::None;
   const EddNode* currentMenu_ = nullptr;
   uint32_t flags_ = 0;
+  bool readFlag_ = false;
 };
 
 }  // namespace tavrin::app
