@@ -52,6 +52,7 @@ void DeviceSession::start() {
   type_ = readCommunicationType(files_.comIni());
   if (type_ == CommunicationType::None) ui_.errorBox("Error: The type of Communication is error!");
   links_.bind();
+  model_.setCommunication(&links_, type_);
 }
 
 void DeviceSession::shutdown() {
@@ -115,10 +116,13 @@ bool DeviceSession::connect() {
       break;
   }
   if (found.path.empty()) return false;
+  return openDescription(found.path);
+}
 
+bool DeviceSession::openDescription(const std::string& path) {
   const UserType chosen = chooseUserType(files_.passwordFile(), ui_);
   if (chosen == UserType::None) return false;
-  if (!model_.loadDescription(found.path)) return false;
+  if (!model_.loadDescription(path)) return false;
   model_.registerVariables();
   userType_ = chosen;
   if (!model_.description().roleObject(Role::ParameterTable, static_cast<int>(userType_))) {
@@ -126,7 +130,7 @@ bool DeviceSession::connect() {
     cleanup();
     return false;
   }
-  descriptionPath_ = found.path;
+  descriptionPath_ = path;
   enterParameterView();
 
   ui_.statusText("Status: Connected");
@@ -154,11 +158,18 @@ void DeviceSession::chooseCommunicationType(CommunicationType type) {
     links_.modbus().close();
     writeCommunicationType(files_.comIni(), type);
     type_ = type;
+    model_.setCommunication(&links_, type_);
   } else if (type == CommunicationType::Profibus && type_ == CommunicationType::Modbus) {
     writeCommunicationType(files_.comIni(), type);
     type_ = type;
+    model_.setCommunication(&links_, type_);
     links_.profibus().close();
     links_.modbus().close();
+  } else if (type_ == CommunicationType::None && type != CommunicationType::None) {
+    // A com.ini without a valid type: the choice makes one.
+    writeCommunicationType(files_.comIni(), type);
+    type_ = type;
+    model_.setCommunication(&links_, type_);
   }
 }
 
@@ -261,12 +272,12 @@ void DeviceSession::treeSelection(const EddNode* node, bool fromRestore) {
   fillTable(layout.fill);
 }
 
-void DeviceSession::runMethod(const EddNode& method) {
+bool DeviceSession::runMethod(const EddNode& method) {
   stopRefresh();
-  if (model_.engine().runMethod(method) != 1) return;
+  if (model_.engine().runMethod(method) != 1) return false;
   if (view_ != ViewMode::Function && view_ != ViewMode::Calibration) {
     ui_.errorBox("Error: The current interface type is error!");
-    return;
+    return false;
   }
   const ViewLayout layout = layoutOf(view_);
   if (view_ == ViewMode::Function && currentMenu_) menus_->readMenu(*currentMenu_, 4);
@@ -274,27 +285,29 @@ void DeviceSession::runMethod(const EddNode& method) {
                                          walk::Variables | walk::Menus);
   menuView_->walk(currentMenu_, layout.rowWalk);
   fillTable(layout.fill);
+  return true;
 }
 
-void DeviceSession::doubleClick(int row, int column) {
+bool DeviceSession::doubleClick(int row, int column) {
   const auto& rows = menuView_->rows();
-  if (column != 0 || row < 1 || static_cast<size_t>(row) > rows.size()) return;
-  if (view_ != ViewMode::Function && view_ != ViewMode::Calibration) return;
+  if (column != 0 || row < 1 || static_cast<size_t>(row) > rows.size()) return false;
+  if (view_ != ViewMode::Function && view_ != ViewMode::Calibration) return false;
   const Row& r = rows[static_cast<size_t>(row - 1)];
-  if (r.kind == RowKind::Text || (r.qualifiers & kQualifierReadOnly) || !r.node) return;
+  if (r.kind == RowKind::Text || (r.qualifiers & kQualifierReadOnly) || !r.node) return false;
   const uint16_t tag = r.node->tag;
-  if (view_ == ViewMode::Calibration && tag != +Tag::Method) return;
+  if (view_ == ViewMode::Calibration && tag != +Tag::Method) return false;
   {
     ui::WaitCursor busy(ui_);
     pause(50);
   }
   // The row list is rebuilt below: keep the node, not the row.
   const EddNode* node = r.node;
-  if (tag == +Tag::Method) {
-    runMethod(*node);
-  } else if (tag == +Tag::Menu && view_ == ViewMode::Function) {
+  if (tag == +Tag::Method) return runMethod(*node);
+  if (tag == +Tag::Menu && view_ == ViewMode::Function) {
     treeSelection(node, false);
+    return true;
   }
+  return false;
 }
 
 bool DeviceSession::contextMenuAt(int column) const {

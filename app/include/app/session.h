@@ -84,6 +84,11 @@ class DeviceSession {
   // --- commands ---
   // True when a device is connected afterwards in the parameter view.
   bool connect();
+  // The end of a connect once the description file is known: the user
+  // type, loading and registering, the role check and the parameter view.
+  // Without a bus (the links never started) it opens a description for
+  // working offline; device transfers then fail as without a link.
+  bool openDescription(const std::string& path);
   void disconnect();
   // View none, flags cleared, no user type, empty rows and tree, the
   // description freed with the symbol table and the method engine's state.
@@ -101,7 +106,9 @@ class DeviceSession {
   // The person selected tree item `item`.
   void selectTreeItem(int item);
   // A double-click on the table; row counted from 1 (0 is the header).
-  void doubleClick(int row, int column);
+  // True when a method ran to success (and the view was refreshed) or a
+  // sub-menu opened; false when the click was ignored or the method failed.
+  bool doubleClick(int row, int column);
   // Whether a right-click at that column opens the table's context menu
   // ("Update modified variables", "Update all variables").
   bool contextMenuAt(int column) const;
@@ -132,7 +139,7 @@ class DeviceSession {
   bool enterView(ViewMode mode);
   void treeSelection(const EddNode* node, bool fromRestore);
   void fillTable(uint32_t flags);
-  void runMethod(const EddNode& method);
+  bool runMethod(const EddNode& method);
   void selectFirstTreeItem();
   const EddNode* namedMenu(std::string_view name) const;
 
