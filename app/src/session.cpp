@@ -165,11 +165,6 @@ void DeviceSession::chooseCommunicationType(CommunicationType type) {
     model_.setCommunication(&links_, type_);
     links_.profibus().close();
     links_.modbus().close();
-  } else if (type_ == CommunicationType::None && type != CommunicationType::None) {
-    // A com.ini without a valid type: the choice makes one.
-    writeCommunicationType(files_.comIni(), type);
-    type_ = type;
-    model_.setCommunication(&links_, type_);
   }
 }
 

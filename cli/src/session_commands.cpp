@@ -128,8 +128,16 @@ bool writeChanged(Context& c, const Args&) { return c.needConnected() && c.sessi
 bool bus(Context& c, const Args& a) {
   if (c.offline()) return c.fail("Error: There is no bus when working offline!");
   if (c.session().connected()) return c.fail("Error: Disconnect the transmitter before changing the bus!");
-  c.session().chooseCommunicationType(a[0] == "modbus" ? model::CommunicationType::Modbus
-                                                       : model::CommunicationType::Profibus);
+  const auto type = a[0] == "modbus" ? model::CommunicationType::Modbus : model::CommunicationType::Profibus;
+  if (c.session().communicationType() == model::CommunicationType::None) {
+    // The menu only switches between the two buses; a com.ini without a
+    // valid type is given one here and the session starts again on it.
+    if (!app::writeCommunicationType(app::ProgramFiles{c.options().folder}.comIni(), type))
+      return c.fail("Error: com.ini cannot be written!");
+    c.session().start();
+    return c.session().communicationType() == type;
+  }
+  c.session().chooseCommunicationType(type);
   return true;
 }
 
