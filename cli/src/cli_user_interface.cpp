@@ -52,7 +52,9 @@ CliUserInterface::CliUserInterface(std::istream& in, std::ostream& out, std::ost
       err_(err) {}
 
 ui::Answer CliUserInterface::message(const ui::Message& m) {
-  if (m.icon == ui::Icon::Error) ++errors_;
+  // Error boxes, not warnings that merely carry the error icon (the serial
+  // settings' reset to the defaults).
+  if (m.title == "Error") ++errors_;
   if (answers_.yes && !answers_.allowDefaultDownload && isDefaultDownloadQuestion(m)) return cautious_.message(m);
   return ConsoleUserInterface::message(m);
 }

@@ -1,0 +1,232 @@
+// tavrin-cli as a person runs it: a program folder with the real drivers
+// and the sample library, tavrin-sim behind ports/COM5, the program started
+// as a process without a terminal.
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <filesystem>
+#include <memory>
+#include <sstream>
+
+#include <gtest/gtest.h>
+
+#include "program_folder.h"
+
+extern char** environ;
+
+namespace tavrin::cli {
+namespace {
+
+namespace fs = std::filesystem;
+using app::testing::Simulator;
+using app::testing::TestProgramFolder;
+using Lines = std::vector<std::string>;
+
+struct Outcome {
+  int status = -1;
+  std::string out;
+  std::string err;
+  Lines outLines() const {
+    Lines lines;
+    std::istringstream in(out);
+    for (std::string l; std::getline(in, l);) lines.push_back(l);
+    return lines;
+  }
+};
+
+std::string contentsOf(const std::string& path) { return tavrin::testing::TempDir::slurp(path); }
+
+class CliTest : public ::testing::Test {
+ protected:
+  CliTest() {
+    folder.linkDriver("Kelvane", app::testing::kRealKelvane);
+    folder.linkDriver("Ostrelle", app::testing::kRealOstrelle);
+    folder.linkDriver("Lirrand", app::testing::kRealLirrand);
+    for (const char* library : {"Profibus", "Modbus"})
+      fs::copy(TAVRIN_DIST_DIR + std::string(library), folder.file(library),
+               fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+    fs::copy_file(TAVRIN_DIST_DIR "device.cfg", folder.file("device.cfg"), fs::copy_options::overwrite_existing);
+  }
+
+  // com.ini for the bus and tavrin-sim with the profile on COM5, tracing.
+  void plug(const std::string& bus, int address, const std::string& profile) {
+    const std::string type = bus == "modbus" ? "MODBUS" : "PROFIBUS";
+    folder.write("com.ini", "[COMMUNICATION]\nTYPE=" + type +
+                                "\nPORT=5\nBANDRATE=19200\nDATABITS=8\nPARITY=2\nSTOPBITS=0\nFLOWCTRL=0\n[" + type +
+                                "_ADDR]\nADDRESS=" + std::to_string(address) + "\n");
+    sim = std::make_unique<Simulator>(bus, folder.portLink(5), TAVRIN_SOURCE_DIR "sim/profiles/" + profile,
+                                      Lines{"--trace", folder.file("trace.txt")});
+    ASSERT_TRUE(sim->ready());
+  }
+
+  Outcome cli(Lines args) const {
+    args.insert(args.begin(), {TAVRIN_DIST_DIR "tavrin-cli", "--folder", folder.path()});
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    const std::string out = folder.file("cli.out"), err = folder.file("cli.err");
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    pid_t pid = -1;
+    Outcome run;
+    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
+      int status = 0;
+      ::waitpid(pid, &status, 0);
+      run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    run.out = contentsOf(out);
+    run.err = contentsOf(err);
+    return run;
+  }
+
+  // The requests of the simulator's trace that change the device: Modbus
+  // functions 6 and 16 as "<function> <register>", Profibus DPV1 writes as
+  // "<slot> <index>".
+  Lines writes(bool modbus) const {
+    Lines found;
+    std::istringstream in(contentsOf(folder.file("trace.txt")));
+    for (std::string line; std::getline(in, line);) {
+      std::istringstream words(line);
+      std::string time, kind;
+      Lines bytes;
+      words >> time >> kind;
+      for (std::string b; words >> b;) bytes.push_back(b);
+      if (kind != "request") continue;
+      if (modbus && bytes.size() > 4 && (bytes[1] == "06" || bytes[1] == "10"))
+        found.push_back(bytes[1] + " " + bytes[2] + bytes[3]);
+      if (!modbus && bytes.size() > 11 && bytes[0] == "68" && bytes[9] == "5F")
+        found.push_back(bytes[10] + " " + bytes[11]);
+    }
+    return found;
+  }
+
+  static bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+  TestProgramFolder folder;
+  std::unique_ptr<Simulator> sim;
+};
+
+TEST_F(CliTest, ModbusConnectReadAndTable) {
+  plug("modbus", 1, "modbus-pressure.ini");
+  const Outcome r = cli({"--user", "specialist", "connect", "get", "damping", "read", "table", "get", "tag_name"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  const Lines out = r.outLines();
+  ASSERT_GE(out.size(), 3u) << r.out;
+  EXPECT_EQ(out.front(), "  0.0\ts\tInitial value") << "before the read: the description's value";
+  EXPECT_EQ(out.back(), "PT-MB-01        \t\tLoaded");
+  EXPECT_EQ(out[1], "1\t|en|Parameters|de|Parameter\t\t\t") << "the table's menu band";
+  EXPECT_EQ(out[2], "Measurement") << "a text row as its text";
+  EXPECT_TRUE(has(r.out, "0\t|en|Damping|de|D\xC3\xA4mpfung\t  0.5\ts\tLoaded\n")) << r.out;
+  EXPECT_TRUE(has(r.out, "0\t|en|Pressure unit|de|Druckeinheit\tkPa\t\tLoaded\n")) << r.out;
+  EXPECT_EQ(writes(true), Lines{}) << "reading writes nothing";
+  EXPECT_TRUE(has(r.err, "Upload data from transmitter, please wait... ...: 100%")) << r.err;
+
+  const Outcome m = cli({"--user", "maintenance", "connect", "table"});
+  ASSERT_EQ(m.status, 0) << m.err;
+  EXPECT_EQ(m.outLines().size(), 10u) << "the band, eight items, the range as two" << m.out;
+}
+
+TEST_F(CliTest, ModbusWritesAskFirstAndWriteChangedSendsOnlyChangedVariables) {
+  plug("modbus", 1, "modbus-pressure.ini");
+  // Without a terminal nobody answers: the question is No.
+  Outcome r = cli({"--user", "specialist", "connect", "read", "write"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(has(r.err, "WARNING: WARNING: Are you sure to download the variables?\n")) << r.err;
+  EXPECT_EQ(writes(true), Lines{});
+
+  // Nothing read: --yes alone does not send default values.
+  r = cli({"--yes", "--user", "specialist", "connect", "write"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(has(r.err, "The default value will be downloaded to the transmitter!")) << r.err;
+  EXPECT_FALSE(has(r.err, "Please confirm to download default data")) << "No ends the command";
+  EXPECT_EQ(writes(true), Lines{});
+
+  r = cli({"--yes", "--user", "specialist", "connect", "read", "write-changed"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(has(r.err, "WARNING: The operation will only download the modified variables to the transmitter?"));
+  EXPECT_EQ(writes(true), Lines{}) << "nothing changed, nothing sent";
+
+  r = cli({"--yes", "--allow-default-download", "--user", "specialist", "connect", "write"});
+  EXPECT_TRUE(has(r.err, "Please confirm to download default data to the transmitter again?")) << r.err;
+  EXPECT_EQ(writes(true), (Lines{"06 0000", "06 0001", "10 0002", "10 0006", "06 0008", "10 0010"}))
+      << "every request of the write menu once, the range's two values in one";
+}
+
+TEST_F(CliTest, ProfibusConnectReadAndWriteAll) {
+  plug("profibus", 5, "profibus-pressure.ini");
+  Outcome r = cli({"--user", "specialist", "connect", "read", "get", "damping", "get", "pv_unit"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.outLines(), (Lines{"  0.5\ts\tLoaded", "kPa\t\tLoaded"}));
+
+  r = cli({"--yes", "--user", "specialist", "connect", "read", "write-changed", "write"});
+  EXPECT_TRUE(has(r.err, "WARNING: WARNING: Are you sure to download the variables?\n")) << r.err;
+  EXPECT_FALSE(has(r.err, "Read operation has not been implemented")) << "after a read: one question";
+  EXPECT_EQ(writes(false), (Lines{"01 21", "01 22", "01 24", "01 6A", "03 20", "00 12"}))
+      << "one DPV1 write per request of the write menu, at its slot and index";
+}
+
+TEST_F(CliTest, OfflineDescriptionsNeedNoBus) {
+  // No com.ini, no simulator: the description alone.
+  Outcome r = cli({"--offline", TAVRIN_DIST_DIR "Modbus/00170A0101020001.bin", "--user", "maintenance", "table", "view",
+                   "function", "menu", "table"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(has(r.out, "0\t|en|Pressure unit|de|Druckeinheit\tkPa\t\tInitial value\n")) << r.out;
+  EXPECT_TRUE(has(r.out, "0\tMenu_Main_Maintenance\t|en|Transmitter|de|Messumformer\t*\n"
+                         "1\tmeasurement_menu\t|en|Measurement|de|Messung\n"))
+      << "the device menu is INLINE: out of the tree" << r.out;
+
+  // Opening a function menu reads its variables, which needs the bus.
+  r = cli({"--offline", TAVRIN_DIST_DIR "Modbus/00170A0101020001.bin", "--user", "maintenance", "view", "function",
+           "select", "measurement_menu"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_FALSE(fs::exists(folder.file("com.ini")));
+
+  r = cli({"--offline", TAVRIN_DIST_DIR "Modbus/00170A0101020001.bin", "--user", "maintenance", "read", "table"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(has(r.err, "Error: Error: Communication type error!\n")) << r.err;
+  EXPECT_EQ(r.out, "") << "the commands after a failure do not run";
+}
+
+TEST_F(CliTest, UsageErrorsAndFailuresHaveTheirExitStatus) {
+  EXPECT_EQ(cli({}).status, 2);
+  EXPECT_EQ(cli({"frobnicate"}).status, 2);
+  EXPECT_EQ(cli({"view", "sideways"}).status, 2);
+  EXPECT_EQ(cli({"get"}).status, 2);
+  EXPECT_EQ(cli({"--user", "boss", "connect"}).status, 2);
+  EXPECT_EQ(cli({"--bogus"}).status, 2);
+  const Outcome help = cli({"--help"});
+  EXPECT_EQ(help.status, 0);
+  for (const char* command : {"connect", "write-changed", "settings", "password", "run METHOD"})
+    EXPECT_TRUE(has(help.out, command)) << command;
+
+  // A failed command: no transmitter connected.
+  const Outcome r = cli({"table"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(has(r.err, "Error: ")) << r.err;
+}
+
+TEST_F(CliTest, SerialSettingsAndBusAreStoredInComIni) {
+  folder.write("com.ini", "[COMMUNICATION]\nTYPE=NONE\n");
+  Outcome r = cli({"bus", "modbus", "settings"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(has(r.err, "Serial port settings is not reasonable")) << "an empty record warns and takes the defaults";
+  EXPECT_TRUE(has(contentsOf(folder.comIni()), "TYPE=MODBUS"));
+
+  folder.plugPort(7, "/dev/null");
+  r = cli({"ports", "settings", "COM7", "19200", "none", "8", "1", "settings"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(has(r.out, "COM7\n"));
+  EXPECT_TRUE(has(r.out, "COM7\t19200\tNone\t8\t1\n")) << r.out;
+
+  r = cli({"settings", "COM7", "12345", "none", "8", "1"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(has(r.err, "Error: Error: Please select band rate!")) << r.err;
+}
+
+}  // namespace
+}  // namespace tavrin::cli
