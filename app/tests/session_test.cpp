@@ -294,7 +294,8 @@ class SampleLibraryTest : public SessionTest {
     const std::string type = bus == "modbus" ? "MODBUS" : "PROFIBUS";
     comIni("TYPE=" + type + "\nPORT=" + std::to_string(port) + "\n" + kLine + "[" + type + "_ADDR]\nADDRESS=" +
            std::to_string(address) + "\n");
-    sim = std::make_unique<Simulator>(bus, folder.portLink(port), TAVRIN_SOURCE_DIR "sim/profiles/" + profile);
+    sim = std::make_unique<Simulator>(bus, folder.portLink(port), TAVRIN_SOURCE_DIR "sim/profiles/" + profile,
+                                      std::vector<std::string>{"--trace", folder.file("trace.txt")});
     ASSERT_TRUE(sim->ready());
     session.start();
     ui.select(0);
@@ -323,6 +324,24 @@ TEST_F(SampleLibraryTest, FindsThePaVariantThroughTheDeviceTable) {
 TEST_F(SampleLibraryTest, FindsTheModbusSample) {
   connectAt("modbus", 90, 1, "modbus-pressure.ini");
   EXPECT_EQ(session.descriptionPath(), folder.file("Modbus/00170A0101020001.bin"));
+}
+
+TEST_F(SampleLibraryTest, UpdateModifiedWritesOnlyTheChangedVariables) {
+  connectAt("modbus", 91, 1, "modbus-pressure.ini");
+  ASSERT_TRUE(session.readAll());
+  EXPECT_TRUE(session.hasRead());
+  model::Session& model = session.model();
+  ASSERT_TRUE(model.variables().assign(model.description().findId("damping"), methods::Entry::ofFloat(4.0f)));
+  ui.answer(ui::Answer::Yes);
+  ASSERT_TRUE(session.writeChanged()) << ::testing::PrintToString(ui.transcript());
+  // Damping shares no request: one write of holding registers 6 and 7.
+  std::vector<std::string> writes;
+  std::istringstream trace(folder.read("trace.txt"));
+  for (std::string line; std::getline(trace, line);)
+    if (line.find(" request 01 10 ") != std::string::npos || line.find(" request 01 06 ") != std::string::npos)
+      writes.push_back(line.substr(line.find("request")));
+  EXPECT_EQ(writes, (Lines{"request 01 10 00 06 00 02 04 40 80 00 00 67 AD"}));
+  EXPECT_EQ(session.view().table().rows.size(), session.view().rows().size()) << "the table was filled again";
 }
 
 TEST(SessionStart, BindsTheModbusDriverBeforeTheProfibusDriver) {
