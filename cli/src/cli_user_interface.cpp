@@ -75,6 +75,8 @@ std::optional<std::string> CliUserInterface::prompt(const ui::Prompt& p) {
   return ConsoleUserInterface::prompt(p);
 }
 
+void CliUserInterface::statusLine(std::string_view text) { err_ << text << std::endl; }
+
 std::optional<int> CliUserInterface::choose(const ui::Choice& c) {
   const std::vector<std::string> userTypes(app::kUserTypeEntries.begin(), app::kUserTypeEntries.end());
   if (answers_.user && c.items == userTypes) {

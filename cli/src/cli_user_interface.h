@@ -32,6 +32,8 @@ class CliUserInterface : public ui::ConsoleUserInterface {
   std::optional<std::string> prompt(const ui::Prompt& p) override;
   std::optional<int> choose(const ui::Choice& c) override;
 
+  // A line of progress for the person on the error stream.
+  void statusLine(std::string_view text);
   // The password answers start again from the current password.
   void restartPasswords() { nextPassword_ = 0; }
   // Error boxes shown so far (any thread).

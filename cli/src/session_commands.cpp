@@ -113,6 +113,7 @@ bool run(Context& c, const Args& a) {
   for (size_t i = 0; i < rows.size(); ++i) {
     if (!rows[i].node || rows[i].node->tag != +Tag::Method || objectName(c, rows[i].node) != a[0]) continue;
     c.methodStarted();
+    c.ui().statusLine("Running " + a[0] + " (Ctrl+C stops it)");
     const bool ran = c.session().doubleClick(static_cast<int>(i) + 1, 0);
     const bool interrupted = c.methodEnded();
     if (interrupted) return c.fail("Error: The method \"" + a[0] + "\" was stopped!");

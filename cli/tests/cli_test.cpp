@@ -5,9 +5,14 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include <signal.h>
+
+#include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <sstream>
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -60,29 +65,32 @@ class CliTest : public ::testing::Test {
     ASSERT_TRUE(sim->ready());
   }
 
-  Outcome cli(Lines args) const {
+  // Starts tavrin-cli without a terminal, its output into files.
+  pid_t start(Lines args) const {
     args.insert(args.begin(), {TAVRIN_DIST_DIR "tavrin-cli", "--folder", folder.path()});
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
-    const std::string out = folder.file("cli.out"), err = folder.file("cli.err");
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&actions, 1, folder.file("cli.out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&actions, 2, folder.file("cli.err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     pid_t pid = -1;
-    Outcome run;
-    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
-      int status = 0;
-      ::waitpid(pid, &status, 0);
-      run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    }
+    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid = -1;
     posix_spawn_file_actions_destroy(&actions);
-    run.out = contentsOf(out);
-    run.err = contentsOf(err);
+    return pid;
+  }
+  Outcome finish(pid_t pid) const {
+    Outcome run;
+    int status = 0;
+    if (pid > 0 && ::waitpid(pid, &status, 0) == pid)
+      run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    run.out = contentsOf(folder.file("cli.out"));
+    run.err = contentsOf(folder.file("cli.err"));
     return run;
   }
+  Outcome cli(Lines args) const { return finish(start(std::move(args))); }
 
   // The requests of the simulator's trace that change the device: Modbus
   // functions 6 and 16 as "<function> <register>", Profibus DPV1 writes as
@@ -190,6 +198,46 @@ TEST_F(CliTest, OfflineDescriptionsNeedNoBus) {
   EXPECT_EQ(r.status, 1);
   EXPECT_TRUE(has(r.err, "Error: Error: Communication type error!\n")) << r.err;
   EXPECT_EQ(r.out, "") << "the commands after a failure do not run";
+}
+
+// CPU time the process has used, in clock ticks.
+long cpuTicks(pid_t pid) {
+  std::istringstream stat(contentsOf("/proc/" + std::to_string(pid) + "/stat"));
+  std::string field;
+  long ticks = 0;
+  // Fields 14 and 15 are user and system time; the name (2) has no blanks here.
+  for (int i = 1; i <= 15 && stat >> field; ++i)
+    if (i >= 14) ticks += std::atol(field.c_str());
+  return ticks;
+}
+
+TEST_F(CliTest, CtrlCStopsARunningMethodAsAnAbort) {
+  folder.write("spin.edd", R"(
+    VARIABLE counter { LABEL "Counter"; CLASS LOCAL; HANDLING READ & WRITE; TYPE INTEGER (4); }
+    METHOD spin { LABEL "Spin"; DEFINITION { int i; i = 0; while (1) { i = i + 1; } } }
+    MENU Table_Main_Maintenance { LABEL "Parameters"; ITEMS { counter } }
+    MENU Menu_Main_Maintenance { LABEL "Functions"; ITEMS { counter, spin } }
+  )");
+  const std::string compile = std::string(TAVRIN_DIST_DIR "eddc ") + folder.file("spin.edd") + " -o " +
+                              folder.file("spin.bin");
+  ASSERT_EQ(std::system(compile.c_str()), 0);
+
+  const pid_t pid = start({"--offline", folder.file("spin.bin"), "--user", "maintenance", "view", "function", "run",
+                           "spin", "table"});
+  ASSERT_GT(pid, 0);
+  // Stop it once it is spinning: announced, and burning processor time.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  long announced = -1;
+  while (std::chrono::steady_clock::now() < deadline) {
+    if (announced < 0 && has(contentsOf(folder.file("cli.err")), "Running spin")) announced = cpuTicks(pid);
+    if (announced >= 0 && cpuTicks(pid) >= announced + 5) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  ::kill(pid, SIGINT);
+  const Outcome r = finish(pid);
+  EXPECT_EQ(r.status, 1) << r.err;
+  EXPECT_TRUE(has(r.err, "Error: Error: The method \"spin\" was stopped!\n")) << r.err;
+  EXPECT_EQ(r.out, "") << "the table after the method is not printed";
 }
 
 TEST_F(CliTest, UsageErrorsAndFailuresHaveTheirExitStatus) {
