@@ -36,7 +36,10 @@ void usage(std::ostream& os) {
   for (const Command* c : CommandTable::instance().all()) {
     std::string head = "  " + std::string(c->name);
     if (!c->arguments.empty()) head += " " + std::string(c->arguments);
-    if (head.size() < 34) head.resize(34, ' ');
+    if (head.size() < 34)
+      head.resize(34, ' ');
+    else
+      head += "\n" + std::string(34, ' ');
     os << head << ' ' << c->help << '\n';
   }
   os << "\nOutput: `get` prints value, unit and status separated by tabs; `table` prints one\n"

@@ -209,8 +209,9 @@ const CommandGroup kSessionCommands{{
     {"bus", "modbus|profibus", "choose the bus (while disconnected)", {1}, {"modbus", "profibus"}, bus},
     {"ports", "", "list the serial ports that can be opened", {0}, {}, ports},
     {"settings", "[PORT BAUD PARITY DATABITS STOPBITS]",
-     "print or store the serial settings (parity: Odd Even None Flag Space; stop bits: 1 1.5 2; "
-     "on Profibus only the port counts)",
+     "print or store the serial settings (PARITY: Odd, Even,\n"
+     "                                   None, Flag or Space; STOPBITS: 1, 1.5 or 2; on Profibus\n"
+     "                                   only the port counts)",
      {0, 5}, {}, settings},
     {"password", "", "change the specialist password", {0}, {}, password},
 }};

@@ -240,6 +240,26 @@ TEST_F(CliTest, CtrlCStopsARunningMethodAsAnAbort) {
   EXPECT_EQ(r.out, "") << "the table after the method is not printed";
 }
 
+TEST_F(CliTest, PasswordFileAnswersTheSpecialistChoiceAndTheChange) {
+  const std::string description = TAVRIN_DIST_DIR "Modbus/00170A0101020001.bin";
+  folder.write("change.txt", "\nS3cret\nS3cret\n");
+  Outcome r = cli({"--password-file", folder.file("change.txt"), "password"});
+  ASSERT_EQ(r.status, 0) << r.err;
+
+  folder.write("wrong.txt", "secret\n");
+  r = cli({"--offline", description, "--user", "specialist", "--password-file", folder.file("wrong.txt"), "table"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(has(r.err, "Error: Error: The password is error!\n")) << r.err;
+  EXPECT_EQ(r.out, "");
+
+  folder.write("right.txt", "S3cret\n");
+  r = cli({"--offline", description, "--user", "specialist", "--password-file", folder.file("right.txt"), "table"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(has(r.out, "Configuration\n")) << "the specialist's table" << r.out;
+  r = cli({"--offline", description, "--user", "maintenance", "table"});
+  EXPECT_EQ(r.status, 0) << "maintenance needs no password" << r.err;
+}
+
 TEST_F(CliTest, UsageErrorsAndFailuresHaveTheirExitStatus) {
   EXPECT_EQ(cli({}).status, 2);
   EXPECT_EQ(cli({"frobnicate"}).status, 2);
