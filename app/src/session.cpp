@@ -1,6 +1,9 @@
 #include "app/session.h"
 
+#include <algorithm>
 #include <thread>
+
+#include "app/serial_settings.h"
 
 #include "edd/tags.h"
 #include "ui/user_interface.h"
@@ -15,6 +18,7 @@ DeviceSession::DeviceSession(const ProgramFiles& files, ui::UserInterface& ui, c
   menuView_ = std::make_unique<MenuView>(model_, *menus_);
   menuView_->setRestoredSelectionHandler(
       [this](int item) { treeSelection(menuView_->tree().item(item).node, true); });
+  builtins_.install();
   reset();
 }
 
@@ -183,6 +187,27 @@ void DeviceSession::reopenPort() {
   }
   links_.close(type_);
   links_.open(type_);
+}
+
+void DeviceSession::setBusAddress(uint8_t address) {
+  links_.setBusAddress(address);
+  storeBusAddress(address);
+}
+
+bool DeviceSession::setBaudRate(int32_t baudRate) {
+  if (std::find(kBaudRates.begin(), kBaudRates.end(), static_cast<uint32_t>(baudRate)) == kBaudRates.end()) {
+    ui_.errorBox("Error: The baud rate " + std::to_string(baudRate) +
+                 " is not one of 600, 1200, 2400, 4800, 9600, 19200 and 38400!");
+    return false;
+  }
+  SerialSettings settings = loadSerialSettings(files_.comIni(), ui_);
+  settings.baudRate = static_cast<uint32_t>(baudRate);
+  if (!storeSerialSettings(files_.comIni(), settings)) {
+    ui_.errorBox("Error: The file \"" + files_.comIni() + "\" cannot be written!");
+    return false;
+  }
+  reopenPort();
+  return true;
 }
 
 void DeviceSession::fillTable(uint32_t flags) {

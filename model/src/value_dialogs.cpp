@@ -101,6 +101,9 @@ bool ValueDialogs::enumerationInput(int32_t variableId, std::string_view prompt)
       return variables_.assignText(variableId, dialog.items[static_cast<size_t>(*chosen)]);
     }
     ui_.errorBox(msg::SelectItem);
+    // Nothing can ever be selected from an empty list: it can only be
+    // cancelled, and asking again would never end.
+    if (dialog.items.empty()) return false;
   }
 }
 
@@ -118,6 +121,7 @@ std::optional<int> ValueDialogs::selectFromList(std::string_view prompt, std::st
     if (!chosen) return std::nullopt;
     if (*chosen >= 0 && static_cast<size_t>(*chosen) < dialog.items.size()) return *chosen;
     ui_.errorBox(msg::SelectCurrentItem);
+    if (dialog.items.empty()) return std::nullopt;
   }
 }
 

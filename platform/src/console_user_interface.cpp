@@ -65,7 +65,9 @@ Answer ConsoleUserInterface::message(const Message& m) {
 
 std::optional<std::string> ConsoleUserInterface::prompt(const Prompt& p) {
   std::lock_guard lock(mutex_);
-  if (options_.assumeYes) return p.initial;
+  // An empty entry is refused by every value dialog, which would then ask
+  // again for ever: without an initial text, yes keeps the current value.
+  if (options_.assumeYes) return p.initial.empty() ? p.current : p.initial;
   if (!options_.interactive) return std::nullopt;
   err_ << p.title << ": " << p.prompt << '\n';
   if (!p.current.empty() || !p.unit.empty()) err_ << "Current value: " << p.current << ' ' << p.unit << '\n';

@@ -1,6 +1,8 @@
 #include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <sstream>
 #include <thread>
 
@@ -139,6 +141,7 @@ TEST(ConsoleUserInterfaceTest, AssumeYesTakesTheFirstEntryAndTheInitialText) {
   EXPECT_TRUE(ui.warningQuestion("WARNING: sure?"));
   EXPECT_EQ(ui.message({"T", "x", Icon::None, Buttons::OkCancel}), Answer::Ok);
   EXPECT_EQ(ui.prompt({PromptKind::Text, "T", "p", "a", "", "initial"}), "initial");
+  EXPECT_EQ(ui.prompt({PromptKind::Number, "T", "p", "  1.50", "kPa", ""}), "  1.50") << "an empty entry is refused";
   EXPECT_EQ(ui.choose({"U", "Pick", "", {"a", "b"}, 1}), 0);
   EXPECT_EQ(ui.choose({"U", "Pick", "", {}, 0}), -1);
 }
@@ -172,6 +175,37 @@ TEST(ConsoleUserInterfaceTest, ProgressCountdownAndStop) {
   EXPECT_EQ(reading, std::nullopt);
   EXPECT_EQ(ticks, 1);
   EXPECT_NE(out.str().find("P: 1.5 kPa"), std::string::npos);
+}
+
+TEST(ConsoleUserInterfaceTest, MonitoringPrintsReadingsUntilEnterOrAStop) {
+  int fds[2];
+  ASSERT_EQ(::pipe(fds), 0);
+  std::istringstream in("\n");
+  std::ostringstream out, err;
+  ConsoleUserInterface ui(in, out, err, {.interactive = true, .monitorInputFd = fds[0]});
+  int ticks = 0;
+  // The person presses Enter while the third reading shows.
+  auto reading = ui.monitor({"Dynamic monitoring of variables---P", "P", "kPa", false, ""},
+                            [&](const std::string&) {
+                              if (++ticks == 3) {
+                                EXPECT_EQ(::write(fds[1], "\n", 1), 1);
+                              }
+                              return MonitorReading{true, std::to_string(ticks), "kPa", ""};
+                            },
+                            std::stop_token());
+  EXPECT_EQ(reading, "3");
+  EXPECT_EQ(out.str(), "P: 1 kPa\nP: 2 kPa\nP: 3 kPa\n");
+
+  std::stop_source stop;
+  reading = ui.monitor({"Dynamic monitoring of variables---P", "P", "kPa", false, ""},
+                       [&](const std::string&) {
+                         stop.request_stop();
+                         return MonitorReading{false, "", "kPa", ""};
+                       },
+                       stop.get_token());
+  EXPECT_EQ(reading, std::nullopt) << "a stop request cancels";
+  ::close(fds[0]);
+  ::close(fds[1]);
 }
 
 }  // namespace

@@ -25,6 +25,7 @@
 #include "app/links.h"
 #include "app/menu_view.h"
 #include "app/password.h"
+#include "builtins/builtins.h"
 #include "model/session.h"
 
 namespace tavrin::app {
@@ -38,12 +39,14 @@ inline constexpr std::string_view kDefaultDownloadConfirmation =
 
 using MenuAccessFactory = std::function<std::unique_ptr<MenuAccess>(model::Session&)>;
 
-class DeviceSession {
+// The session is the host of the methods' built-ins: they are installed on
+// its method engine, and MY_SET_ADDRESS and MY_SET_BAUD come back here.
+class DeviceSession : public builtins::MethodHost {
  public:
   DeviceSession(const ProgramFiles& files, ui::UserInterface& ui, const MenuAccessFactory& menus);
   // The device window goes: the background refresh stops, both drivers are
   // unbound.
-  ~DeviceSession();
+  ~DeviceSession() override;
   DeviceSession(const DeviceSession&) = delete;
   DeviceSession& operator=(const DeviceSession&) = delete;
 
@@ -129,6 +132,14 @@ class DeviceSession {
   // Set by a successful Read, cleared by the session reset.
   bool hasRead() const { return readFlag_; }
 
+  // --- the built-ins' host ---
+  // The address of every further transfer, stored for the current type.
+  void setBusAddress(uint8_t address) override;
+  // A rate of the settings dialog's list is stored in com.ini and the port
+  // of the current type reopened with it; any other is refused with an
+  // error, since the next load of the settings would reset them all.
+  bool setBaudRate(int32_t baudRate) override;
+
  private:
   void stopRefresh();
   void pause(int milliseconds);
@@ -147,6 +158,7 @@ class DeviceSession {
   ui::UserInterface& ui_;
   DeviceLinks links_;
   model::Session model_;
+  builtins::Builtins builtins_{model_, this};
   std::unique_ptr<MenuAccess> menus_;
   std::unique_ptr<MenuView> menuView_;
   Pause pause_;

@@ -35,7 +35,9 @@ class ValueDialogs {
   bool enumerationInput(int32_t variableId, std::string_view prompt);
   // The list built from options split at each ';' (an empty last entry is
   // dropped), first entry preselected. The chosen index, or nothing when
-  // cancelled.
+  // cancelled. A list without entries can only be cancelled: OK on it says
+  // that nothing is selected and ends the dialog as cancelled (so does the
+  // enumeration input of a type without enumerators).
   std::optional<int> selectFromList(std::string_view prompt, std::string_view options);
 
   // Whether a value typed for the variable may be set: strings must fit,

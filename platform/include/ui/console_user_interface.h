@@ -4,7 +4,9 @@
 // at the console (interactive false) questions answer No, OK/Cancel boxes
 // Cancel, and prompts, choices and file dialogs are cancelled. assumeYes
 // answers Yes and OK, takes the first list entry and keeps a prompt's
-// initial text. Countdowns always run (they are delays, not questions).
+// initial text (its current value when it has none). Monitoring prints a
+// reading every 300 ms until Enter (OK with the last value), the end of the
+// input or a stop request (both cancel). Countdowns always run (they are delays, not questions).
 #pragma once
 
 #include <istream>
