@@ -325,9 +325,10 @@ TEST_F(SampleLibraryTest, FindsThePaVariantThroughTheDeviceTable) {
 TEST_F(SampleLibraryTest, FindsTheModbusSample) {
   connectAt("modbus", 90, 1, "modbus-pressure.ini");
   EXPECT_EQ(session.descriptionPath(), folder.file("Modbus/00170A0101020001.bin"));
+}
 
 TEST_F(SessionTest, MethodsSetTheBusAddressAndOnlyListedBaudRates) {
-  comIni("TYPE=MODBUS\nPORT=88\n" + kLine + "[MODBUS_ADDR]\nADDRESS=1\n");
+  comIni("TYPE=MODBUS\nPORT=91\n" + kLine + "[MODBUS_ADDR]\nADDRESS=1\n");
   session.start();
   builtins::MethodHost& host = session;
   host.setBusAddress(9);
@@ -339,7 +340,7 @@ TEST_F(SessionTest, MethodsSetTheBusAddressAndOnlyListedBaudRates) {
   EXPECT_EQ(folder.read("com.ini"), before) << "a refused rate is not stored";
   EXPECT_EQ(ui.errors(), Lines{"Error: The baud rate 14400 is not one of 600, 1200, 2400, 4800, 9600, 19200 and 38400!"});
 
-  sim = std::make_unique<Simulator>("modbus", folder.portLink(88), kModbusProfile);
+  sim = std::make_unique<Simulator>("modbus", folder.portLink(91), kModbusProfile);
   ASSERT_TRUE(sim->ready());
   EXPECT_TRUE(host.setBaudRate(38400));
   EXPECT_EQ(readStoredSerialSettings(folder.comIni()).baudRate, 38400);
