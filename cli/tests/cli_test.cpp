@@ -296,5 +296,43 @@ TEST_F(CliTest, SerialSettingsAndBusAreStoredInComIni) {
   EXPECT_TRUE(has(r.err, "Error: Error: Please select band rate!")) << r.err;
 }
 
+// Every method of the sample library, run as a person with --yes would:
+// dialogs take their first entry and the current values, countdowns run out.
+TEST_F(CliTest, TheModbusSampleMethodsRunAgainstTheTransmitter) {
+  plug("modbus", 1, "modbus-pressure.ini");
+  const Outcome r = cli({"--yes", "--user", "specialist", "connect", "view", "function", "select", "measurement_menu",
+                         "run", "check_status", "run", "watch_pressure", "select", "configuration_menu", "run",
+                         "select_pressure_unit", "run", "set_damping", "view", "calibration", "run",
+                         "set_lower_range_to_applied", "get", "lower_range", "get", "entered_pressure"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(has(r.err, "Message: The transmitter reports no fault.\n")) << r.err;
+  EXPECT_TRUE(has(r.err, "Waiting... ...: Pressure: ")) << "the readings of watch_pressure, formatted" << r.err;
+  EXPECT_TRUE(has(r.err, "Message: The pressure unit has been written to the transmitter.\n")) << r.err;
+  EXPECT_TRUE(has(r.err, "Acknowledge: The damping is now   0.5  s.\n")) << r.err;
+  EXPECT_TRUE(has(r.err, "Message: The lower range value has been set.\n")) << r.err;
+  EXPECT_EQ(writes(true), (Lines{"06 0000", "10 0006", "10 0002"})) << "unit, damping, range";
+  const Lines out = r.outLines();
+  ASSERT_EQ(out.size(), 2u) << r.out;
+  EXPECT_EQ(out[0].substr(out[0].find('\t')), "\tkPa\tLoaded") << "written with the applied pressure";
+  EXPECT_EQ(out[0].substr(0, out[0].find('\t')), out[1].substr(0, out[1].find('\t')));
+}
+
+TEST_F(CliTest, TheProfibusSampleMethodsRunAgainstTheTransmitter) {
+  plug("profibus", 5, "profibus-pressure.ini");
+  Outcome r = cli({"--yes", "--user", "specialist", "connect", "view", "function", "select", "configuration_menu",
+                   "run", "select_pv_unit", "run", "set_damping", "select", "identification_menu", "run", "set_tag",
+                   "view", "calibration", "run", "check_output", "get", "last_check"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(has(r.err, "Message: The output unit has been written to the transmitter.\n")) << r.err;
+  EXPECT_TRUE(has(r.err, "Acknowledge: OUT ")) << r.err;
+  EXPECT_EQ(r.outLines(), Lines{"checked\t\tLocal"});
+  EXPECT_EQ(writes(false), (Lines{"01 21", "01 24", "00 12"})) << "unit, damping, tag";
+
+  // The batch calibrations say that they are not there; the method goes on.
+  r = cli({"--yes", "--user", "specialist", "connect", "view", "calibration", "run", "batch_linearization"});
+  EXPECT_EQ(r.status, 1) << "an error box fails the command";
+  EXPECT_TRUE(has(r.err, "Error: Error: Batch calibration is not available in this program!\n")) << r.err;
+}
+
 }  // namespace
 }  // namespace tavrin::cli
