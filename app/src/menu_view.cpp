@@ -1,5 +1,6 @@
 #include "app/menu_view.h"
 
+#include "app/edit_commit.h"
 #include "edd/tags.h"
 #include "model/session.h"
 #include "ui/user_interface.h"
@@ -117,11 +118,16 @@ void MenuView::fillVariable(const Row& row, uint32_t flags, TableRow& out) {
       for (const auto& bit : vars.bitEnumerators(id)) value.items.push_back(bit.description);
     }
   }
-  if (handling != 1 && !readOnlyRow) {
+  if (valueCellWritable(handling, row.qualifiers)) {
     value.readOnly = false;
     value.background = kWritableBackground;
     value.foreground = kBlack;
   }
+}
+
+void MenuView::setValueText(int row, std::string text) {
+  if (row < 1 || static_cast<size_t>(row) > table_.rows.size()) return;
+  table_.rows[static_cast<size_t>(row - 1)].cells[1].text = std::move(text);
 }
 
 void MenuView::fill(uint32_t flags) {

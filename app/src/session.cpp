@@ -308,6 +308,26 @@ bool DeviceSession::runMethod(const EddNode& method) {
   return true;
 }
 
+void DeviceSession::refreshView() {
+  if (view_ == ViewMode::None) {
+    ui_.errorBox("Error: The current interface type is error!");
+    return;
+  }
+  const ViewLayout layout = layoutOf(view_);
+  const uint32_t keepTree = walk::SaveTree | walk::RestoreTree | walk::Tree | walk::Variables | walk::Menus;
+  menuView_->walk(role(layout.role), view_ == ViewMode::Parameter ? keepTree : keepTree | walk::Methods);
+  menuView_->walk(currentMenu_, layout.rowWalk);
+  fillTable(layout.fill);
+}
+
+void DeviceSession::showParameterTable() {
+  currentMenu_ = role(Role::ParameterTable);
+  if (!currentMenu_) return;
+  menuView_->walk(currentMenu_, walk::Menus | walk::Variables | walk::Tree);
+  selectFirstTreeItem();
+  fillTable(0);
+}
+
 bool DeviceSession::doubleClick(int row, int column) {
   const auto& rows = menuView_->rows();
   if (column != 0 || row < 1 || static_cast<size_t>(row) > rows.size()) return false;

@@ -74,6 +74,13 @@ std::string Variables::valueText(int32_t id) {
   return t ? t->value : std::string();
 }
 
+bool Variables::hexFormat(int32_t id) {
+  const SymbolEntry* e = symbols_.find(id);
+  if (!e || (e->typeTag != +Tag::Integer && e->typeTag != +Tag::UnsignedInteger)) return false;
+  const std::string f = displayFormat(*e);
+  return usableFormat(f, true) && (f.back() == 'x' || f.back() == 'X');
+}
+
 std::string Variables::displayFormat(const SymbolEntry& e) {
   const CompiledList list = typeAttributes(e.root, attr::DisplayFormat);
   return list.entries().empty() ? std::string() : stringText(list.entries()[0]);
@@ -331,11 +338,10 @@ void Variables::applyUnitRelations(int32_t unitVariableId, int32_t oldCode, int3
     for (const int32_t dependent : relation.dependents) {
       const auto v = value(dependent);
       if (!v || v->kind != methods::kind::Value) continue;
-      // Stored as a float, as the table edits it; the conversion saturates
-      // where a plain cast of a huge double would be undefined.
-      Entry converted = Entry::ofDouble(convertUnit(v->numeric(), oldCode, newCode));
-      methods::convert(converted, +methods::TypeCode::Float);
-      assign(dependent, converted);
+      // Stored in the dependent's own type (a double keeps its precision);
+      // assigning saturates where a plain cast of a huge value would be
+      // undefined.
+      assign(dependent, Entry::ofDouble(convertUnit(v->numeric(), oldCode, newCode)));
     }
   }
 }

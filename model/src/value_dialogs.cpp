@@ -1,6 +1,8 @@
 #include "model/value_dialogs.h"
 
+#include <cmath>
 #include <cstdlib>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -13,6 +15,29 @@
 namespace tavrin::model {
 
 using edd::Tag;
+
+namespace {
+
+bool fitsType(double x, int32_t typeTag, uint32_t size) {
+  if (!std::isfinite(x)) return false;
+  switch (typeTag) {
+    case +Tag::Integer:
+    case +Tag::UnsignedInteger: {
+      if (size < 1 || size > 4) return false;
+      const double span = std::ldexp(1.0, static_cast<int>(8 * size));
+      // Integers are stored by truncation, so the limits apply to the whole part.
+      const double whole = std::trunc(x);
+      if (typeTag == +Tag::UnsignedInteger) return whole >= 0 && whole < span;
+      return whole >= -span / 2 && whole < span / 2;
+    }
+    case +Tag::Float:
+      return std::fabs(x) <= std::numeric_limits<float>::max();
+    default:
+      return true;
+  }
+}
+
+}  // namespace
 
 ValueDialogs::ValueDialogs(ui::UserInterface& ui, Variables& variables) : ui_(ui), variables_(variables) {}
 
@@ -142,6 +167,9 @@ bool ValueDialogs::rangeCheck(std::string_view text, int32_t variableId) {
     case +Tag::Float:
     case +Tag::Double: {
       const double x = std::strtod(std::string(text).c_str(), nullptr);
+      // What the variable cannot hold would be cut or wrapped when stored
+      // (300 into one byte becomes 44): refused like a value out of range.
+      if (!fitsType(x, e->typeTag, e->size)) break;
       // A range list that could not be compiled accepts nothing: its
       // message has been shown, and an unchecked value is worse.
       const auto ranges = variables_.ranges(variableId);

@@ -118,6 +118,24 @@ constexpr const char* kDialogs = R"(
       identifier "day"
       type
         date
+    variable
+      identifier "byte"
+      label
+        direct
+          string
+            string-literal "Byte"
+      type
+        unsigned-integer
+          integer-constant 1
+    variable
+      identifier "small"
+      type
+        integer
+          integer-constant 1
+    variable
+      identifier "gain"
+      type
+        float
   list 14
     method
       identifier "set_level"
@@ -153,6 +171,25 @@ TEST_F(Dialogs, RangesAcceptAValueInAnyOfTheirPairs) {
   EXPECT_THAT(errors(), ElementsAre("Error: The variable \"Level\" is out of range!",
                                     "Error: The variable \"\" is out of range!",
                                     "Error: The variable \"\" is out of range!"));
+}
+
+// A value the variable's bytes cannot hold would be stored cut (300 in one
+// byte is 44): refused with the range message, ranges or not.
+TEST_F(Dialogs, NumbersMustFitTheVariablesType) {
+  for (const char* fits : {"0", "255", "255.9"}) EXPECT_TRUE(dialogs().rangeCheck(fits, id("byte"))) << fits;
+  for (const char* fits : {"-128", "127"}) EXPECT_TRUE(dialogs().rangeCheck(fits, id("small"))) << fits;
+  EXPECT_TRUE(dialogs().rangeCheck("3e38", id("gain")));
+  EXPECT_TRUE(errors().empty());
+  for (const char* refused : {"300", "256", "-1", "nan", "inf"})
+    EXPECT_FALSE(dialogs().rangeCheck(refused, id("byte"))) << refused;
+  for (const char* refused : {"128", "-129"}) EXPECT_FALSE(dialogs().rangeCheck(refused, id("small"))) << refused;
+  EXPECT_FALSE(dialogs().rangeCheck("1e39", id("gain")));
+  EXPECT_FALSE(dialogs().rangeCheck("70000", id("floor_only")));  // within its range, not its two bytes
+  EXPECT_EQ(errors().front(), "Error: The variable \"Byte\" is out of range!");
+  EXPECT_EQ(errors().size(), 9u);
+  ui.enter("300").enter("200");
+  EXPECT_TRUE(dialogs().numericInput(id("byte"), ""));
+  EXPECT_EQ(value("byte"), "200");
 }
 
 TEST_F(Dialogs, StringsMustFitAndOtherKindsPass) {

@@ -426,6 +426,24 @@ constexpr const char* kUnits = R"(
       type
         float
     variable
+      identifier "precise"
+      type
+        double
+    variable
+      identifier "count"
+      type
+        unsigned-integer
+          integer-constant 1
+    variable
+      identifier "code"
+      type
+        unsigned-integer
+          integer-constant 2
+          display-format
+            direct
+              string
+                string-literal "04X"
+    variable
       identifier "self"
       type
         integer
@@ -451,6 +469,10 @@ constexpr const char* kUnits = R"(
           identifier "pressure"
         unit-item
           identifier "fixed"
+        unit-item
+          identifier "precise"
+        unit-item
+          identifier "count"
     unit-relation
       identifier "second"
       unit-references
@@ -521,6 +543,28 @@ TEST_F(Units, ChangingAUnitConvertsItsDependents) {
   vars().applyUnitRelations(id("pressure"), 1133, 1137);  // not a unit variable
   vars().applyUnitRelations(id("unit"), 1001, 1002);      // temperatures stay
   EXPECT_EQ(value("pressure"), "250.000000");
+}
+
+// Each dependent keeps its own type: a double does not pass through a
+// float.
+TEST_F(Units, DependentsAreConvertedInTheirOwnType) {
+  assign("precise", Entry::ofDouble(1.23456789012345));
+  assign("count", Entry::ofInt(2));
+  vars().applyUnitRelations(id("unit"), 1137, 1133);
+  EXPECT_DOUBLE_EQ(vars().value(id("precise"))->asDouble(), 123.456789012345);
+  EXPECT_EQ(value("count"), "200");
+  vars().applyUnitRelations(id("unit"), 1133, 1130);
+  EXPECT_DOUBLE_EQ(vars().value(id("precise"))->asDouble(), 123456.789012345);
+  EXPECT_TRUE(errors().empty());
+}
+
+TEST_F(Units, OnlyIntegersWithAHexadecimalFormatShowHex) {
+  EXPECT_TRUE(vars().hexFormat(id("code")));
+  EXPECT_FALSE(vars().hexFormat(id("count")));
+  EXPECT_FALSE(vars().hexFormat(id("unit")));
+  EXPECT_FALSE(vars().hexFormat(id("nothing")));
+  assign("code", Entry::ofInt(255));
+  EXPECT_EQ(value("code"), "0x00FF");
 }
 
 TEST(UnitCodes, TextsAndFactors) {

@@ -291,12 +291,11 @@ bool writeFileAtomically(const std::string& path, std::string_view content, unsi
   return replaceFile(path, content, mode);
 }
 
-std::string readProfileString(std::string_view section, std::string_view key, const std::string& path) {
-  std::optional<std::string> value;
-  {
-    std::lock_guard lock(profileMutex());
-    value = KeyFile::load(path).get(section, key);
-  }
+namespace {
+
+// What the profile interface hands out of a stored value: at most its
+// buffer's worth.
+std::string profileValue(std::optional<std::string> value) {
   if (!value) return {};
   std::string v = std::move(*value);
   if (v.size() >= kProfileBufferSize) {
@@ -310,16 +309,7 @@ std::string readProfileString(std::string_view section, std::string_view key, co
   return v;
 }
 
-bool writeProfileString(std::string_view section, std::string_view key, std::string_view value,
-                        const std::string& path) {
-  std::lock_guard lock(profileMutex());
-  KeyFile file = KeyFile::load(path);
-  if (!file.set(section, key, value)) return false;
-  return file.save(path);
-}
-
-std::string readKey(std::string_view section, std::string_view key, const std::string& path) {
-  std::string raw = readProfileString(section, key, path);
+std::string keyValue(const std::string& raw) {
   if (raw == "NULL") return {};
   std::string out;
   out.reserve(raw.size());
@@ -332,6 +322,33 @@ std::string readKey(std::string_view section, std::string_view key, const std::s
     }
   }
   return out;
+}
+
+}  // namespace
+
+std::string readProfileString(std::string_view section, std::string_view key, const std::string& path) {
+  std::optional<std::string> value;
+  {
+    std::lock_guard lock(profileMutex());
+    value = KeyFile::load(path).get(section, key);
+  }
+  return profileValue(std::move(value));
+}
+
+bool writeProfileString(std::string_view section, std::string_view key, std::string_view value,
+                        const std::string& path) {
+  std::lock_guard lock(profileMutex());
+  KeyFile file = KeyFile::load(path);
+  if (!file.set(section, key, value)) return false;
+  return file.save(path);
+}
+
+std::string readKey(std::string_view section, std::string_view key, const std::string& path) {
+  return keyValue(readProfileString(section, key, path));
+}
+
+std::string readKey(const KeyFile& file, std::string_view section, std::string_view key) {
+  return keyValue(profileValue(file.get(section, key)));
 }
 
 bool writeKey(std::string_view section, std::string_view key, const std::string& path, std::string_view value) {

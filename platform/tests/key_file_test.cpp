@@ -53,6 +53,13 @@ TEST(KeyFileRead, HelperTurnsNullAndBackslashN) {
   EXPECT_EQ(readKey("S", "LINES", f), "one\ntwo\n");
   EXPECT_EQ(readKey("S", "BACKSLASH", f), "a\\b\\\n");
   EXPECT_EQ(readProfileString("S", "LINES", f), "one\\ntwo\\n") << "the raw read keeps the characters";
+  // The loaded form reads alike, cut to the buffer too.
+  dir.write("b.ini", "[S]\nNULLED=NULL\nLINES=one\\ntwo\nLONG=" + std::string(2000, 'a') + "\n");
+  const KeyFile loaded = KeyFile::load(dir.file("b.ini"));
+  EXPECT_EQ(readKey(loaded, "S", "NULLED"), "");
+  EXPECT_EQ(readKey(loaded, "S", "LINES"), "one\ntwo");
+  EXPECT_EQ(readKey(loaded, "S", "LONG"), std::string(1023, 'a'));
+  EXPECT_EQ(readKey(loaded, "S", "MISSING"), "");
 }
 
 TEST(KeyFileRead, LongValueIsCutToTheBufferAtACharacterBoundary) {

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <set>
+#include <string>
 #include <vector>
 
 #include "app/table.h"
@@ -58,6 +59,9 @@ class MenuView {
   const MenuTree& tree() const { return tree_; }
   MenuTree& tree() { return tree_; }
   const Table& table() const { return table_; }
+  // Puts a text into the Value cell of table row `row` (counted from 1),
+  // as a refused edit puts the stored value back.
+  void setValueText(int row, std::string text);
 
  private:
   void walkMenu(const EddNode& menu, uint32_t flags, int32_t depth, uint32_t qualifiers, int treeParent);

@@ -81,6 +81,7 @@ class DeviceSession : public builtins::MethodHost {
   uint32_t flags() const { return flags_; }
   CommandState commandState() const { return {flags_, connected_, type_, view_}; }
   const MenuView& view() const { return *menuView_; }
+  MenuView& view() { return *menuView_; }
   DeviceLinks& links() { return links_; }
   model::Session& model() { return model_; }
 
@@ -140,8 +141,16 @@ class DeviceSession : public builtins::MethodHost {
   // error, since the next load of the settings would reset them all.
   bool setBaudRate(int32_t baudRate) override;
 
- private:
+  // Every device operation and every rebuild of the table stops the
+  // background refresh first.
   void stopRefresh();
+  // Shows the current view again after its values changed: the tree rebuilt
+  // keeping its state, the rows of the current menu, the table filled.
+  void refreshView();
+  // The parameter table from its root, its first tree item selected.
+  void showParameterTable();
+
+ private:
   void pause(int milliseconds);
   // Empties tree, rows and table and resets the session.
   void cleanup();

@@ -41,7 +41,7 @@ class ValueDialogs {
   std::optional<int> selectFromList(std::string_view prompt, std::string_view options);
 
   // Whether a value typed for the variable may be set: strings must fit,
-  // numbers must lie in one of its ranges. Shows "Error: The variable
+  // numbers must fit the variable's type and lie in one of its ranges. Shows "Error: The variable
   // "<label>" is out of range!" when not.
   bool rangeCheck(std::string_view text, int32_t variableId);
 

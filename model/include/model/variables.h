@@ -134,6 +134,9 @@ class Variables {
   // The constant unit, else the display text of the unit variable of the
   // first UNIT relation that names this one, else empty.
   std::string unitText(int32_t id, bool fresh = true);
+  // Whether an integer variable's display format shows it in hexadecimal
+  // ("0x" and the digits); false for every other type.
+  bool hexFormat(int32_t id);
   void setReadHook(ReadHook hook) { readHook_ = std::move(hook); }
   void setViewMode(ViewMode mode) { viewMode_ = mode; }
   ViewMode viewMode() const { return viewMode_; }

@@ -90,6 +90,8 @@ bool writeProfileString(std::string_view section, std::string_view key, std::str
 // The program's key helpers. readKey: the profile string with every
 // backslash-n turned into a line feed and a value of "NULL" read as empty.
 std::string readKey(std::string_view section, std::string_view key, const std::string& path);
+// The same from a file already loaded, for reading many keys of one file.
+std::string readKey(const KeyFile& file, std::string_view section, std::string_view key);
 // writeKey: the profile write (line feeds stored as backslash-n).
 bool writeKey(std::string_view section, std::string_view key, const std::string& path, std::string_view value);
 
