@@ -48,7 +48,8 @@ TEST_F(DescriptionMenusTest, ParameterTablesShowTitleBreaksAndQualifiers) {
                            "495 text Configuration", "0 |en|Pressure unit|de|Druckeinheit",
                            "0 |en|Temperature unit|de|Temperatureinheit", "0 |en|Lower range value|de|Messanfang",
                            "0 |en|Upper range value|de|Messende", "0 |en|Damping|de|D\xC3\xA4mpfung",
-                           "0 |en|Output mode|de|Ausgangskennlinie", "495 text Device",
+                           "0 |en|Output mode|de|Ausgangskennlinie", "0 |en|Alarm enable mask|de|Alarmfreigabe",
+                           "495 text Device",
                            "0 |en|Tag|de|Messstellenbezeichnung", "0 |en|Serial number|de|Seriennummer"}))
       << "the measuring range collection stands for its two variables";
 
