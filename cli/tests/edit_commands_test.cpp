@@ -1,0 +1,122 @@
+// set, export, import, poll and address of tavrin-cli against tavrin-sim
+// with the sample library.
+#include "cli_harness.h"
+
+namespace tavrin::cli {
+namespace {
+
+using Lines = std::vector<std::string>;
+using EditCommands = testing::CliHarness;
+using testing::contentsOf;
+using testing::Outcome;
+
+const Lines kSpecialist{"--user", "specialist", "connect", "read"};
+// The identification texts as the stations hold them, blank-padded.
+const std::string kStation5 = "5\tPT-PA-01" + std::string(24, ' ') + "\tPA2306-0005     \t0x0172\tPTX 3100        ";
+const std::string kStation6 = "6\tPT-PA-02" + std::string(24, ' ') + "\tPA2306-0006     \t0x0172\tPTX 3100        ";
+
+Lines with(Lines head, const Lines& tail) {
+  head.insert(head.end(), tail.begin(), tail.end());
+  return head;
+}
+
+TEST_F(EditCommands, ModbusSetChecksRangesConvertsUnitsAndReadsHexadecimal) {
+  plug("modbus", 1, "modbus-pressure.ini");
+  Outcome r = cli(with(kSpecialist, {"set", "pressure_unit", "bar", "get", "upper_range", "set", "alarm_enable", "0xFF",
+                                     "get", "alarm_enable", "set", "alarm_enable", "255", "get", "alarm_enable", "set",
+                                     "damping", "40", "get", "damping"}));
+  EXPECT_EQ(r.status, 1) << "a refused edit fails the run";
+  EXPECT_EQ(r.outLines(), (Lines{"   2.000\tbar\tChanged", "0x00FF\t\tChanged", "0x0000\t\tChanged"}))
+      << "200 kPa are 2 bar; typed without its prefix a hexadecimal value is 0";
+  EXPECT_TRUE(has(r.err, "Error: Error: The variable \"|en|Damping|de|D\xC3\xA4mpfung\" is out of range!\n")) << r.err;
+
+  r = cli(with(kSpecialist, {"set", "serial_number", "X"}));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(has(r.err, "Error: Error: The variable \"serial_number\" is read-only!\n")) << r.err;
+  r = cli(with(kSpecialist, {"set", "output_mode", "Sideways"}));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(has(r.err, "matches no enumerator of the variable \"output_mode\"!")) << r.err;
+  EXPECT_EQ(writes(true), Lines{});
+
+  r = cli(with({"--yes"}, with(kSpecialist, {"set", "pressure_unit", "bar", "set", "alarm_enable", "0x3", "write-changed"})));
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(writes(true), (Lines{"06 0000", "10 0002", "06 0009"})) << "the unit, the converted range, the mask";
+}
+
+TEST_F(EditCommands, ExportThenImportGivesTheShownValuesAsChanged) {
+  plug("modbus", 1, "modbus-pressure.ini");
+  const std::string file = folder.file("set.txt");
+  Outcome r = cli(with(kSpecialist, {"set", "damping", "1.26", "export", file}));
+  ASSERT_EQ(r.status, 0) << r.err;
+  std::string saved = contentsOf(file);
+  EXPECT_TRUE(has(saved, "[CONFIG_VARIABLES]\npv_pressure=")) << saved;
+  EXPECT_TRUE(has(saved, "\ndamping=  1.3\n")) << saved;
+  EXPECT_TRUE(has(saved, "\nalarm_enable=0x000F\n")) << saved;
+  EXPECT_TRUE(has(saved, "\npressure_unit=kPa\n")) << saved;
+  const size_t from = saved.find("upper_range=");
+  ASSERT_NE(from, std::string::npos);
+  saved.erase(from, saved.find('\n', from) - from + 1);
+  folder.write("set.txt", saved);
+
+  r = cli(with(kSpecialist, {"import", file, "get", "damping", "get", "alarm_enable", "get", "upper_range", "get",
+                             "pressure_unit", "get", "lower_range"}));
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.outLines(), (Lines{"  1.3\ts\tChanged", "0x000F\t\tChanged", "   0.000\tkPa\tChanged", "kPa\t\tChanged",
+                                 "   0.000\tkPa\tChanged"}))
+      << "rounded to the shown digits; the missing key gives 0";
+
+  r = cli(with(kSpecialist, {"export", folder.file("no/such/folder/set.txt")}));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(has(r.err, "set.txt file cannot be written!")) << r.err;
+}
+
+TEST_F(EditCommands, PollFindsExactlyTheSimulatedAddresses) {
+  plug("profibus", 5, "profibus-pressure.ini");
+  Outcome r = cli({"poll", "5", "5"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.outLines(), Lines{kStation5});
+
+  r = cli({"--user", "specialist", "poll", "4", "7", "address", "6", "connect"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.outLines(), (Lines{kStation5, kStation6}));
+  const std::string comIni = contentsOf(folder.comIni());
+  EXPECT_TRUE(has(comIni, "[START_ADDR]\nADDRESS=4\n")) << comIni;
+  EXPECT_TRUE(has(comIni, "[END_ADDR]\nADDRESS=7\n")) << comIni;
+  EXPECT_TRUE(has(comIni, "[PROFIBUS_ADDR]\nADDRESS=6\n")) << comIni;
+
+  r = cli({"poll", "10", "3"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(has(r.err, "Error: Error: The starting address couldn't larger than the ending address!")) << r.err;
+  r = cli({"poll", "0", "256"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(has(r.err, "Error: Error: The address range error,please input between 0~255!")) << r.err;
+  r = cli({"--user", "specialist", "connect", "poll", "5", "6"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(has(r.err, "Error: Disconnect the transmitter before polling!")) << r.err;
+  r = cli({"address", "300"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(has(r.err, "Error: Error: Address range is: 0 ~ 255!")) << r.err;
+}
+
+TEST_F(EditCommands, ModbusPollAndAProfibusUnitChange) {
+  plug("modbus", 1, "modbus-pressure.ini");
+  Outcome r = cli({"poll", "1", "2"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.outLines(), Lines{"1\t0x0017\t0x0A01\t0x0102"});
+
+  sim.reset();
+  plug("profibus", 5, "profibus-pressure.ini");
+  r = cli(with(kSpecialist, {"get", "scale_high", "get", "out_value", "set", "pv_unit", "bar", "get", "scale_high",
+                             "get", "pv_unit", "set", "scale_high", "2000"}));
+  EXPECT_EQ(r.status, 1);
+  const Lines out = r.outLines();
+  ASSERT_EQ(out.size(), 4u) << r.out;
+  EXPECT_EQ(out[0], " 200.000\tkPa\tLoaded");
+  EXPECT_EQ(out[2], "   2.000\tbar\tChanged");
+  EXPECT_EQ(out[3], "bar\t\tChanged");
+  EXPECT_TRUE(has(r.err, "Error: Error: The variable \"|en|Scale, upper value|de|Skalierung Ende\" is out of range!"))
+      << r.err;
+}
+
+}  // namespace
+}  // namespace tavrin::cli
