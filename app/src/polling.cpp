@@ -223,8 +223,7 @@ std::optional<uint8_t> addressFromText(std::string_view text, ui::UserInterface&
 bool setAddress(DeviceSession& session, std::string_view text) {
   const auto address = addressFromText(text, session.model().ui());
   if (!address) return false;
-  session.links().setBusAddress(*address);
-  session.storeBusAddress(*address);
+  session.setBusAddress(*address);
   return true;
 }
 
