@@ -3,7 +3,9 @@
 // 16 texts, strings: exactly the 2,048 bytes of value memory), labels, handling, validity and 64 UNIT relations is
 // loaded and registered, then every variable is formatted (value, unit,
 // status), as filling the parameter table does. Lookups are linear and
-// nothing compiled is kept, so this is the number to watch.
+// nothing compiled is kept, so this is the number to watch. Then the
+// table's file and edit commands on it: export and import of every value,
+// and the edit commit of a unit variable with its relation's dependents.
 //
 //   model_bench [REPEATS]
 #include <unistd.h>
@@ -16,6 +18,8 @@
 #include <iostream>
 #include <string>
 
+#include "app/edit_commit.h"
+#include "app/parameter_file.h"
 #include "eddtext/binary.h"
 #include "model/session.h"
 #include "ui/console_user_interface.h"
@@ -129,12 +133,31 @@ int main(int argc, char** argv) {
     }
     enumerations += millisecondsSince(start);
   }
+  const std::string file = std::string(folder) + "/set.txt";
+  double exports = 0;
+  double imports = 0;
+  double commits = 0;
+  for (int r = 0; r < repeats; ++r) {
+    Clock::time_point start = Clock::now();
+    if (!tavrin::app::exportParameters(session, file)) return 1;
+    exports += millisecondsSince(start);
+    start = Clock::now();
+    tavrin::app::importParameters(session, file);
+    imports += millisecondsSince(start);
+    // Variable 2 is the unit of the first relation.
+    start = Clock::now();
+    if (!tavrin::app::commitValue(session, 2, r % 2 ? "state 1" : "state 2")) return 1;
+    commits += millisecondsSince(start);
+  }
   std::printf("%u variables, %u UNIT relations, %d repeats (%zu characters shown)\n", kVariables, kRelations,
               repeats, characters / static_cast<size_t>(repeats));
   std::printf("load and register:                      %8.2f ms\n", load / repeats);
   std::printf("value, unit, status, label, handling, validity of all: %8.2f ms (%.1f us a variable)\n",
               format / repeats, 1000.0 * format / repeats / kVariables);
   std::printf("enumeration texts of the 256 enumerated: %8.2f ms\n", enumerations / repeats);
+  std::printf("export all values:                      %8.2f ms\n", exports / repeats);
+  std::printf("import all values:                      %8.2f ms\n", imports / repeats);
+  std::printf("edit commit of a unit variable:         %8.2f ms\n", commits / repeats);
   std::filesystem::remove_all(folder);
   return 0;
 }
