@@ -54,17 +54,21 @@ bool address(Context& c, const Args& a) { return busAvailable(c) && app::setAddr
 
 const CommandGroup kEditCommands{{
     {"set", "NAME VALUE",
-     "set a variable as its cell in the table would take it (range check, hexadecimal entry \"0x..\" for "
-     "hexadecimal formats, edit actions, unit conversion); write it with write or write-changed",
+     "set a variable as its table cell would (range check,\n"
+     "                                   \"0x..\" for hexadecimal formats, edit actions, unit\n"
+     "                                   conversion); write-changed sends it",
      {2}, {}, set},
-    {"export", "FILE", "save every variable's shown value in FILE (section CONFIG_VARIABLES)", {1}, {}, exportFile},
-    {"import", "FILE", "set every variable from FILE (a missing key sets 0 or empty); state Changed", {1}, {},
-     importFile},
+    {"export", "FILE", "save every variable's shown value in FILE", {1}, {}, exportFile},
+    {"import", "FILE",
+     "set every variable from FILE (a missing key sets 0 or\n"
+     "                                   empty), all marked Changed",
+     {1}, {}, importFile},
     {"poll", "START END",
-     "list the transmitters answering at addresses START to END (0 to 255; while disconnected): address, "
-     "then Tag, Serial No., Manu, Device (Profibus) or Manu, Device, Device Ver (Modbus)",
+     "list the transmitters at addresses START to END (0 to\n"
+     "                                   255; disconnected): address, then Tag, Serial No., Manu,\n"
+     "                                   Device (Profibus) or Manu, Device, Device Ver (Modbus)",
      {2}, {}, poll},
-    {"address", "N", "talk to bus address N (0 to 255) from now on and keep it in com.ini", {1}, {}, address},
+    {"address", "N", "talk to bus address N (0 to 255), kept in com.ini", {1}, {}, address},
 }};
 
 }  // namespace
