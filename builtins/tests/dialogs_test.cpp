@@ -152,6 +152,26 @@ TEST_F(BuiltinsTest, AStopRequestEndsDelayTime) {
   EXPECT_THAT(messages(), ElementsAre());
 }
 
+TEST_F(BuiltinsTest, AStopRequestEndsTheMonitoring) {
+  // The stop arrives while the dialog reads the device.
+  struct StoppingLink : model::testing::FakeCommunication {
+    methods::MethodEngine* engine = nullptr;
+    bool modbusRead(uint8_t code, uint16_t address, uint8_t count, std::span<uint8_t> buffer, size_t& got) override {
+      engine->requestStop();
+      return FakeCommunication::modbusRead(code, address, count, buffer, got);
+    }
+  } stopping;
+  stopping.engine = &session.engine();
+  session.setCommunication(&stopping, model::CommunicationType::Modbus);
+  load(R"(METHOD watch { DEFINITION { read_dynamic_variable(pressure); PUT_MESSAGE("went on"); } })");
+  stopping.reply("3F C0 00 00");
+  ui.watch(5, true);
+  run("watch");
+  EXPECT_EQ(ui.readings().size(), 1u);
+  EXPECT_THAT(ui.transcript(), ElementsAre("monitor \"Dynamic monitoring of variables---Pressure\" -> cancel"));
+  EXPECT_THAT(messages(), ElementsAre());
+}
+
 TEST_F(BuiltinsTest, ChosenPathsMustFitTheArrayAndAnOpenedFileMustExist) {
   folder.write("in.txt", "");
   const std::string longPath = folder.file("a-path-that-is-longer-than-the-array.txt");
