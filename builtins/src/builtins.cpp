@@ -3,11 +3,9 @@
 #include <sys/stat.h>
 
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <mutex>
 
 #include "arguments.h"
 #include "builtins/message_format.h"
@@ -36,15 +34,6 @@ std::string withText(std::string_view pattern, std::string_view value) {
 }
 std::string withTexts(std::string_view pattern, std::string_view first, std::string_view second) {
   return withText(withText(pattern, first), second);
-}
-
-// Sleeps for the duration unless a stop is requested first; false then.
-bool sleepUnlessStopped(std::chrono::milliseconds duration, std::stop_token stop) {
-  std::mutex m;
-  std::condition_variable_any cv;
-  std::unique_lock lock(m);
-  cv.wait_for(lock, stop, duration, [] { return false; });
-  return !stop.stop_requested();
 }
 
 // The settings files live in a folder that a fresh installation may lack.
@@ -432,7 +421,7 @@ int32_t Call::delayTime() {
   const int32_t seconds = std::max(toInt(args_.value()), 0);
   if (!args_.ok()) return kError;
   pushInt(1);
-  return sleepUnlessStopped(std::chrono::seconds(seconds), engine_.stopToken()) ? kGoOn : kAbort;
+  return ui::sleepUnlessStopped(std::chrono::seconds(seconds), engine_.stopToken()) ? kGoOn : kAbort;
 }
 
 int32_t Call::filePath(bool save) {

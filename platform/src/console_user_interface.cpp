@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <condition_variable>
 #include <string>
 
 namespace tavrin::ui {
@@ -16,14 +15,6 @@ std::string trimmed(std::string s) {
   return b == std::string::npos ? std::string() : s.substr(b);
 }
 
-// Sleeps up to d; false when the stop token fired first.
-bool sleepUnlessStopped(std::chrono::milliseconds d, std::stop_token stop) {
-  std::mutex m;
-  std::condition_variable_any cv;
-  std::unique_lock lock(m);
-  cv.wait_for(lock, stop, d, [] { return false; });
-  return !stop.stop_requested();
-}
 
 }  // namespace
 

@@ -1,6 +1,8 @@
 #include "ui/user_interface.h"
 
+#include <condition_variable>
 #include <exception>
+#include <mutex>
 #include <thread>
 
 namespace tavrin::ui {
@@ -17,6 +19,14 @@ bool UserInterface::question(std::string_view title, std::string_view text, Icon
 
 void UserInterface::inform(std::string_view title, std::string_view text, Icon icon) {
   message({std::string(title), std::string(text), icon, Buttons::Ok});
+}
+
+bool sleepUnlessStopped(std::chrono::milliseconds duration, std::stop_token stop) {
+  std::mutex m;
+  std::condition_variable_any cv;
+  std::unique_lock lock(m);
+  cv.wait_for(lock, stop, duration, [] { return false; });
+  return !stop.stop_requested();
 }
 
 ThreadedProgress::ThreadedProgress(ReportSink onReport) : onReport_(std::move(onReport)) {}

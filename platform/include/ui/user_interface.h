@@ -15,6 +15,7 @@
 // hands back what was entered, so every front end behaves the same.
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <optional>
 #include <stop_token>
@@ -148,6 +149,10 @@ class WaitCursor {
  private:
   UserInterface& ui_;
 };
+
+// Waits for the duration unless a stop is requested first; false then. For
+// countdowns and the methods' pauses, which a stop request must end.
+bool sleepUnlessStopped(std::chrono::milliseconds duration, std::stop_token stop);
 
 // Runs work on a std::thread and waits for it, feeding reports to onReport
 // (called on the worker thread). For front ends that have no event loop to
