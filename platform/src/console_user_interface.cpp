@@ -30,6 +30,7 @@ std::optional<std::string> ConsoleUserInterface::readLine() {
 
 Answer ConsoleUserInterface::message(const Message& m) {
   std::lock_guard lock(mutex_);
+  if (m.icon == Icon::Error) refusedSinceAssumed_ = true;
   err_ << m.title << ": " << m.text << '\n';
   switch (m.buttons) {
     case Buttons::Ok:
@@ -58,7 +59,16 @@ std::optional<std::string> ConsoleUserInterface::prompt(const Prompt& p) {
   std::lock_guard lock(mutex_);
   // An empty entry is refused by every value dialog, which would then ask
   // again for ever: without an initial text, yes keeps the current value.
-  if (options_.assumeYes) return p.initial.empty() ? p.current : p.initial;
+  if (options_.assumeYes) {
+    const std::string asked = p.title + '\n' + p.prompt + '\n' + p.current;
+    if (asked == assumedPrompt_ && refusedSinceAssumed_) {
+      assumedPrompt_.clear();
+      return std::nullopt;
+    }
+    assumedPrompt_ = asked;
+    refusedSinceAssumed_ = false;
+    return p.initial.empty() ? p.current : p.initial;
+  }
   if (!options_.interactive) return std::nullopt;
   err_ << p.title << ": " << p.prompt << '\n';
   if (!p.current.empty() || !p.unit.empty()) err_ << "Current value: " << p.current << ' ' << p.unit << '\n';

@@ -141,7 +141,12 @@ TEST(ConsoleUserInterfaceTest, AssumeYesTakesTheFirstEntryAndTheInitialText) {
   EXPECT_TRUE(ui.warningQuestion("WARNING: sure?"));
   EXPECT_EQ(ui.message({"T", "x", Icon::None, Buttons::OkCancel}), Answer::Ok);
   EXPECT_EQ(ui.prompt({PromptKind::Text, "T", "p", "a", "", "initial"}), "initial");
-  EXPECT_EQ(ui.prompt({PromptKind::Number, "T", "p", "  1.50", "kPa", ""}), "  1.50") << "an empty entry is refused";
+  const Prompt outOfRange{PromptKind::Number, "T", "p", "  1.50", "kPa", ""};
+  EXPECT_EQ(ui.prompt(outOfRange), "  1.50") << "an empty entry would be refused";
+  EXPECT_EQ(ui.prompt(outOfRange), "  1.50") << "asked again without a refusal";
+  ui.errorBox("Error: The variable \"T\" is out of range!");
+  EXPECT_EQ(ui.prompt(outOfRange), std::nullopt) << "the refused answer is not given again";
+  EXPECT_EQ(ui.prompt(outOfRange), "  1.50");
   EXPECT_EQ(ui.choose({"U", "Pick", "", {"a", "b"}, 1}), 0);
   EXPECT_EQ(ui.choose({"U", "Pick", "", {}, 0}), -1);
 }

@@ -4,7 +4,9 @@
 // at the console (interactive false) questions answer No, OK/Cancel boxes
 // Cancel, and prompts, choices and file dialogs are cancelled. assumeYes
 // answers Yes and OK, takes the first list entry and keeps a prompt's
-// initial text (its current value when it has none). Monitoring prints a
+// initial text (its current value when it has none); a prompt asked again
+// right after an error box refused that answer is cancelled instead of being
+// given the same answer for ever. Monitoring prints a
 // reading every 300 ms until Enter (OK with the last value), the end of the
 // input or a stop request (both cancel). Countdowns always run (they are delays, not questions).
 #pragma once
@@ -52,6 +54,10 @@ class ConsoleUserInterface : public UserInterface {
   ConsoleOptions options_;
   mutable std::recursive_mutex mutex_;
   std::string status_;
+  // The last prompt that assumeYes answered, and whether an error box has
+  // been shown since: the value dialogs ask again after refusing an entry.
+  std::string assumedPrompt_;
+  bool refusedSinceAssumed_ = false;
 };
 
 }  // namespace tavrin::ui
