@@ -58,8 +58,10 @@ TEST_F(CliTest, ModbusWritesAskFirstAndWriteChangedSendsOnlyChangedVariables) {
   EXPECT_TRUE(has(r.err, "WARNING: The operation will only download the modified variables to the transmitter?"));
   EXPECT_EQ(writes(true), Lines{}) << "nothing changed, nothing sent";
 
-  r = cli({"--yes", "--allow-default-download", "--user", "specialist", "connect", "write"});
+  r = cli({"--yes", "--allow-default-download", "--user", "specialist", "connect", "write", "get", "pressure_unit"});
+  EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_TRUE(has(r.err, "Please confirm to download default data to the transmitter again?")) << r.err;
+  EXPECT_EQ(r.out, "kPa\t\tLoaded\n") << "the menu's post-write actions read the units back";
   EXPECT_EQ(writes(true), (Lines{"06 0000", "06 0001", "10 0002", "10 0006", "06 0008", "06 0009", "10 0010"}))
       << "every request of the write menu once, the range's two values in one";
 }
@@ -71,6 +73,7 @@ TEST_F(CliTest, ProfibusConnectReadAndWriteAll) {
   EXPECT_EQ(r.outLines(), (Lines{"  0.5\ts\tLoaded", "kPa\t\tLoaded"}));
 
   r = cli({"--yes", "--user", "specialist", "connect", "read", "write-changed", "write"});
+  EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_TRUE(has(r.err, "WARNING: WARNING: Are you sure to download the variables?\n")) << r.err;
   EXPECT_FALSE(has(r.err, "Read operation has not been implemented")) << "after a read: one question";
   EXPECT_EQ(writes(false), (Lines{"01 21", "01 22", "01 24", "01 6A", "03 20", "00 12"}))
