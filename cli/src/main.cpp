@@ -4,6 +4,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <fstream>
 #include <iostream>
 #include <thread>
@@ -16,6 +17,7 @@ namespace tavrin::cli {
 namespace {
 
 constexpr int kUsageError = 2;
+constexpr int kInterrupted = 130;
 
 void usage(std::ostream& os) {
   os << "Usage: tavrin-cli [OPTIONS] COMMAND [ARGS]... [COMMAND [ARGS]...]...\n"
@@ -47,7 +49,8 @@ void usage(std::ostream& os) {
         "rows as their text). Tabs and line feeds inside a text print as \\t and \\n.\n"
         "Messages go to standard error as \"Title: text\". Questions are asked only on a\n"
         "terminal; without one they are answered No and entries are cancelled.\n"
-        "Ctrl+C stops a running method as an abort.\n\n"
+        "Ctrl+C stops a running method as an abort; at other times it ends the run after\n"
+        "the current command (status 130), and a second Ctrl+C ends it at once.\n\n"
         "Exit status: 0 when every command succeeded; 1 when one failed (an error message,\n"
         "an aborted method, a refused question or entry), the commands after it are not run;\n"
         "2 for a usage error.\n";
@@ -78,10 +81,14 @@ class InterruptWatch {
       for (;;) {
         int signal = 0;
         if (sigwait(&set_, &signal) != 0 || signal == SIGUSR1) return;
-        if (!context.interruptMethod()) _exit(130);
+        if (context.interruptMethod()) continue;
+        // The first Ctrl+C ends the run after the current command, with the
+        // ports closed as at shutdown; a second one ends it at once.
+        if (quit_.exchange(true)) _exit(kInterrupted);
       }
     });
   }
+  bool quitRequested() const { return quit_; }
   ~InterruptWatch() {
     if (!thread_.joinable()) return;
     pthread_kill(thread_.native_handle(), SIGUSR1);
@@ -91,6 +98,7 @@ class InterruptWatch {
  private:
   sigset_t set_;
   std::thread thread_;
+  std::atomic<bool> quit_{false};
 };
 
 int run(int argc, char** argv) {
@@ -165,12 +173,13 @@ int run(int argc, char** argv) {
   watch.start(context);
   bool ok = context.start();
   for (const Invocation& inv : commands) {
-    if (!ok) break;
+    if (!ok || watch.quitRequested()) break;
     const int before = ui.errors();
     ok = inv.command->run(context, inv.args) && ui.errors() == before;
     std::cout.flush();
   }
   context.shutdown();
+  if (watch.quitRequested()) return kInterrupted;
   return ok ? 0 : 1;
 }
 

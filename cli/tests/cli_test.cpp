@@ -142,6 +142,20 @@ TEST_F(CliTest, CtrlCStopsARunningMethodAsAnAbort) {
   EXPECT_EQ(r.out, "") << "the table after the method is not printed";
 }
 
+TEST_F(CliTest, CtrlCOutsideAMethodEndsTheRunAfterTheCurrentCommand) {
+  plug("modbus", 1, "modbus-pressure.ini");
+  const pid_t pid = start({"--user", "specialist", "connect", "read", "read", "read", "table"});
+  ASSERT_GT(pid, 0);
+  // Once the connect talks to the transmitter.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (std::chrono::steady_clock::now() < deadline && !has(contentsOf(folder.file("trace.txt")), "request"))
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  ::kill(pid, SIGINT);
+  const Outcome r = finish(pid);
+  EXPECT_EQ(r.status, 130) << r.err;
+  EXPECT_EQ(r.out, "") << "the table is never reached";
+}
+
 TEST_F(CliTest, PasswordFileAnswersTheSpecialistChoiceAndTheChange) {
   const std::string description = TAVRIN_DIST_DIR "Modbus/00170A0101020001.bin";
   folder.write("change.txt", "\nS3cret\nS3cret\n");
