@@ -1,6 +1,6 @@
 // The commands of tavrin-cli as a table. Each group of commands lives in a
 // file of its own and registers itself with a CommandGroup object, so that
-// a new group is one new file in cli/CMakeLists.txt and nothing else:
+// a new group is one new file in app/cli/CMakeLists.txt and nothing else:
 //
 //   const CommandGroup kMyCommands{{
 //       {"name", "ARG", "what it does", {1}, {}, [](Context& c, const Args& a) { ... }},
