@@ -242,6 +242,11 @@ TEST(SampleLibrary, RolesBulkMenusAndMethodsThatCompile) {
   for (const Sample& sample : kSamples) {
     SCOPED_TRACE(sample.file);
     EddFixture edd = load(sample);
+    // Installed as an added description is: one language left in every text.
+    for (const char* text : edd.texts()) {
+      ASSERT_EQ(std::string_view(text).find("|de|"), std::string_view::npos) << text;
+    }
+    ASSERT_GE(edd.textIndex("Damping"), 0);
     for (const char* role : {"Table_Main_Specialist", "Menu_Main_Specialist", "Cali_Main_Specialist",
                              "Table_Main_Maintenance", "Menu_Main_Maintenance", "Cali_Main_Maintenance",
                              "download_variables", "upload_variables"}) {

@@ -26,10 +26,10 @@ TEST_F(CliTest, ModbusConnectReadAndTable) {
   ASSERT_GE(out.size(), 3u) << r.out;
   EXPECT_EQ(out.front(), "  0.0\ts\tInitial value") << "before the read: the description's value";
   EXPECT_EQ(out.back(), "PT-MB-01        \t\tLoaded");
-  EXPECT_EQ(out[1], "1\t|en|Parameters|de|Parameter\t\t\t") << "the table's menu band";
+  EXPECT_EQ(out[1], "1\tParameters\t\t\t") << "the table's menu band";
   EXPECT_EQ(out[2], "Measurement") << "a text row as its text";
-  EXPECT_TRUE(has(r.out, "0\t|en|Damping|de|D\xC3\xA4mpfung\t  0.5\ts\tLoaded\n")) << r.out;
-  EXPECT_TRUE(has(r.out, "0\t|en|Pressure unit|de|Druckeinheit\tkPa\t\tLoaded\n")) << r.out;
+  EXPECT_TRUE(has(r.out, "0\tDamping\t  0.5\ts\tLoaded\n")) << r.out;
+  EXPECT_TRUE(has(r.out, "0\tPressure unit\tkPa\t\tLoaded\n")) << r.out;
   EXPECT_EQ(writes(true), Lines{}) << "reading writes nothing";
   EXPECT_TRUE(has(r.err, "Upload data from transmitter, please wait... ...: 100%")) << r.err;
 
@@ -85,9 +85,9 @@ TEST_F(CliTest, OfflineDescriptionsNeedNoBus) {
   Outcome r = cli({"--offline", TAVRIN_DIST_DIR "Modbus/00170A0101020001.bin", "--user", "maintenance", "table", "view",
                    "function", "menu", "table"});
   ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_TRUE(has(r.out, "0\t|en|Pressure unit|de|Druckeinheit\tkPa\t\tInitial value\n")) << r.out;
-  EXPECT_TRUE(has(r.out, "0\tMenu_Main_Maintenance\t|en|Transmitter|de|Messumformer\t*\n"
-                         "1\tmeasurement_menu\t|en|Measurement|de|Messung\n"))
+  EXPECT_TRUE(has(r.out, "0\tPressure unit\tkPa\t\tInitial value\n")) << r.out;
+  EXPECT_TRUE(has(r.out, "0\tMenu_Main_Maintenance\tTransmitter\t*\n"
+                         "1\tmeasurement_menu\tMeasurement\n"))
       << "the device menu is INLINE: out of the tree" << r.out;
 
   // Opening a function menu reads its variables, which needs the bus.

@@ -28,7 +28,7 @@ TEST_F(EditCommands, ModbusSetChecksRangesConvertsUnitsAndReadsHexadecimal) {
   EXPECT_EQ(r.status, 1) << "a refused edit fails the run";
   EXPECT_EQ(r.outLines(), (Lines{"   2.000\tbar\tChanged", "0x00FF\t\tChanged", "0x0000\t\tChanged"}))
       << "200 kPa are 2 bar; typed without its prefix a hexadecimal value is 0";
-  EXPECT_TRUE(has(r.err, "Error: Error: The variable \"|en|Damping|de|D\xC3\xA4mpfung\" is out of range!\n")) << r.err;
+  EXPECT_TRUE(has(r.err, "Error: Error: The variable \"Damping\" is out of range!\n")) << r.err;
 
   r = cli(with(kSpecialist, {"set", "serial_number", "X"}));
   EXPECT_EQ(r.status, 1);
@@ -114,7 +114,7 @@ TEST_F(EditCommands, ModbusPollAndAProfibusUnitChange) {
   EXPECT_EQ(out[0], " 200.000\tkPa\tLoaded");
   EXPECT_EQ(out[2], "   2.000\tbar\tChanged");
   EXPECT_EQ(out[3], "bar\t\tChanged");
-  EXPECT_TRUE(has(r.err, "Error: Error: The variable \"|en|Scale, upper value|de|Skalierung Ende\" is out of range!"))
+  EXPECT_TRUE(has(r.err, "Error: Error: The variable \"Scale, upper value\" is out of range!"))
       << r.err;
 }
 
