@@ -38,6 +38,12 @@ void DeviceSession::setPause(const Pause& pause) {
   links_.setPause(pause);
 }
 
+bool DeviceSession::runBatchCalibration(builtins::BatchCalibration which) {
+  if (!batchCalibration_) return false;
+  stopRefresh();
+  return batchCalibration_(which);
+}
+
 void DeviceSession::stopRefresh() {
   if (stopRefresh_) stopRefresh_();
 }

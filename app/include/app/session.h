@@ -39,6 +39,12 @@ inline constexpr std::string_view kDefaultDownloadConfirmation =
 
 using MenuAccessFactory = std::function<std::unique_ptr<MenuAccess>(model::Session&)>;
 
+// The front end's batch calibration dialogs (calibration/), which the
+// built-ins MY_Z7310MassLineTrim and MY_Z7310MassTempTrim open through the
+// session; runs the dialog modally and returns true, or false when the front
+// end has none.
+using BatchCalibrationRunner = std::function<bool(builtins::BatchCalibration)>;
+
 // The session is the host of the methods' built-ins: they are installed on
 // its method engine, and MY_SET_ADDRESS and MY_SET_BAUD come back here.
 class DeviceSession : public builtins::MethodHost {
@@ -64,6 +70,9 @@ class DeviceSession : public builtins::MethodHost {
   void setBackgroundRefresh(std::function<void()> start, std::function<void()> stop);
   // How the session and its links wait; tests record instead.
   void setPause(const Pause& pause);
+  // The dialogs of the batch calibrations; without them the built-ins say
+  // that there are none.
+  void setBatchCalibrationRunner(BatchCalibrationRunner runner) { batchCalibration_ = std::move(runner); }
 
   // --- state ---
   const ProgramFiles& files() const { return files_; }
@@ -140,6 +149,8 @@ class DeviceSession : public builtins::MethodHost {
   // of the current type reopened with it; any other is refused with an
   // error, since the next load of the settings would reset them all.
   bool setBaudRate(int32_t baudRate) override;
+  // The batch calibration dialog through the front end's runner.
+  bool runBatchCalibration(builtins::BatchCalibration which) override;
 
   // Every device operation and every rebuild of the table stops the
   // background refresh first.
@@ -173,6 +184,7 @@ class DeviceSession : public builtins::MethodHost {
   Pause pause_;
   std::function<void()> startRefresh_;
   std::function<void()> stopRefresh_;
+  BatchCalibrationRunner batchCalibration_;
 
   CommunicationType type_ = CommunicationType::None;
   bool connected_ = false;
