@@ -130,6 +130,7 @@ bool Linearization::collect(int point) {
   bool first = true;
   bool all = true;
   bool any = false;
+  StepWriter writer;
   for (int a = 0; a < kAddresses; ++a) {
     const Station& station = stations[static_cast<size_t>(a)];
     if (station.identification.empty()) continue;
@@ -156,24 +157,27 @@ bool Linearization::collect(int point) {
       value = *v;
     }
 
+    writer.finish();  // the transmitter before, in order
     auto file = database_.open(station.identification);
     if (!file) continue;  // the search gives no transmitter without a name
     file->set(k::kLinearization, k::kTrimPoints, formatCount(count));
     for (int n = 0; n < count; ++n)
       file->set(k::kLinearization, k::numbered(k::kTrimedData, n), references[static_cast<size_t>(n)]);
     file->set(k::kLinearization, k::numbered(k::kCollectionData, point), value ? formatFixed(*value) : "");
-    const bool stored = file->save();
-    if (value && stored) {
-      any = true;
-      setIndicator(a, Indicator::Success);
-      addLog(formatted("Address %d transmitter collect %d value: %s", a, point + 1, formatFixed(*value).c_str()));
-    } else {
+    writer.start(std::move(*file), [this, a, point, value, &any, &all](bool stored) {
+      if (value && stored) {
+        any = true;
+        setIndicator(a, Indicator::Success);
+        addLog(formatted("Address %d transmitter collect %d value: %s", a, point + 1, formatFixed(*value).c_str()));
+        return;
+      }
       all = false;
       setIndicator(a, Indicator::Error);
       if (!stored) addLog(formatted("Error: The database of address %d transmitter cannot be written!", a), true);
       if (!value) addLog(formatted("Error: Address %d transmitter collect %d error!", a, point + 1), true);
-    }
+    });
   }
+  writer.finish();
   if (any) {
     {
       std::lock_guard lock(mutex_);

@@ -104,6 +104,20 @@ bool strictlyMonotonic(std::span<const float> v) {
   return true;
 }
 
+void StepWriter::finish() {
+  if (!pending_.valid()) return;
+  const bool stored = pending_.get();
+  auto publish = std::move(publish_);
+  publish_ = nullptr;
+  if (publish) publish(stored);
+}
+
+void StepWriter::start(TrimFile file, std::function<void(bool stored)> publish) {
+  finish();
+  publish_ = std::move(publish);
+  pending_ = std::async(std::launch::async, [f = std::move(file)] { return f.save(); });
+}
+
 BatchProcedure::BatchProcedure(TransmitterBus& bus, TrimDatabase database, ui::UserInterface& ui, SearchTexts texts)
     : bus_(bus), database_(std::move(database)), ui_(ui), texts_(texts), remembered_(bus.address()) {}
 

@@ -192,6 +192,7 @@ bool TemperatureCompensation::collect(int point) {
   bool first = true;
   bool all = true;
   bool any = false;
+  StepWriter writer;
   for (int a = 0; a < kAddresses; ++a) {
     const Station& station = s.stations[static_cast<size_t>(a)];
     if (station.identification.empty()) continue;
@@ -234,6 +235,7 @@ bool TemperatureCompensation::collect(int point) {
       if (t && p) pair = std::make_pair(*t, *p);
     }
 
+    writer.finish();  // the transmitter before, in order
     auto file = database_.open(station.identification);
     if (!file) continue;
     const std::string_view section = k::kTemperatureTrim;
@@ -247,19 +249,22 @@ bool TemperatureCompensation::collect(int point) {
                 p < s.pressureCount ? s.pressures[static_cast<size_t>(p)] : std::string());
     file->set(section, k::numbered(k::kCollectionTempData, row), pair ? formatFixed(pair->first) : "");
     file->set(section, k::numbered(k::kCollectionPresData, point), pair ? formatFixed(pair->second) : "");
-    const bool stored = file->save();
-    if (pair && stored) {
-      any = true;
-      setIndicator(a, Indicator::Success);
-      addLog(formatted("Address %d, collection point %d: the temp collect value: %s; press collect value: %s", a,
-                       point + 1, formatFixed(pair->first).c_str(), formatFixed(pair->second).c_str()));
-    } else {
+    writer.start(std::move(*file), [this, a, point, pair, &any, &all](bool stored) {
+      if (pair && stored) {
+        any = true;
+        setIndicator(a, Indicator::Success);
+        addLog(formatted("Address %d, collection point %d: the temp collect value: %s; press collect value: %s", a,
+                         point + 1, formatFixed(pair->first).c_str(), formatFixed(pair->second).c_str()));
+        return;
+      }
       all = false;
       setIndicator(a, Indicator::Error);
       if (!stored) addLog(formatted("Error: The database of address %d transmitter cannot be written!", a), true);
-      if (!pair) addLog(formatted("Temperature compensation collection point %d of address %d error!", point + 1, a), true);
-    }
+      if (!pair)
+        addLog(formatted("Temperature compensation collection point %d of address %d error!", point + 1, a), true);
+    });
   }
+  writer.finish();
   if (any) {
     {
       std::lock_guard lock(mutex_);

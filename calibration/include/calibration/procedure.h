@@ -25,6 +25,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <future>
 #include <mutex>
 #include <optional>
 #include <span>
@@ -104,6 +105,23 @@ struct Buttons {
   bool download = false;
   bool resume = false;  // continue uncompleted calibration
   bool files = false;   // read and save the reference-point file
+};
+
+// Stores each transmitter's step of a collection while the next one is
+// read, so that the disk's flush overlaps the bus. Each result is handed to
+// its publish function in order, on the caller's thread: a transmitter's
+// file is loaded only after the one before has been written, so that two
+// transmitters that share a file never lose each other's keys.
+class StepWriter {
+ public:
+  ~StepWriter() { finish(); }
+  // Waits for the step in flight and publishes it.
+  void finish();
+  void start(TrimFile file, std::function<void(bool stored)> publish);
+
+ private:
+  std::future<bool> pending_;
+  std::function<void(bool)> publish_;
 };
 
 class BatchProcedure {
