@@ -176,6 +176,7 @@ void DeviceWindow::commitPendingEdits() {
     pendingEdits_.pop_front();
     const int row = rowOf(edit);
     if (row > 0) run([&] { edits_.commitRow(row, edit.text); });
+    emit editSettled(row > 0);
   }
 }
 

@@ -81,6 +81,9 @@ class DeviceWindow : public QWidget, private app::SessionObserver {
   void commandsChanged();
   // A command or a commit has ended.
   void commandFinished();
+  // An edit's commit has run (committed or refused), or was dropped as its
+  // variable is no longer in the table.
+  void editSettled(bool ran);
 
  private:
   // A value typed into a cell, for the variable it belongs to.

@@ -19,7 +19,7 @@ QStringList qtFileFilters(std::string_view filter) {
   for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
     const QString name = parts[i].trimmed();
     QString patterns = parts[i + 1].trimmed();
-    if (name.isEmpty() && patterns.isEmpty()) break;  // the "||" at the end
+    if (patterns.isEmpty()) continue;  // the "||" at the end, or a name without patterns
     patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
     // Qt reads the patterns from the parentheses of the name; a name that
     // has none gets the entry's own.

@@ -79,9 +79,12 @@ QString ParameterTableModel::accessibleDescription(const app::Cell& cell, const 
     case app::CellKind::Button: parts << tr("button"); break;
     case app::CellKind::Text: break;
   }
-  if (cell.image == app::kImageMethod) parts << tr("method, double-click runs it");
-  if (cell.image == app::kImageMenu) parts << tr("menu, double-click opens it");
-  if (!cell.text.empty() && cell.kind != app::CellKind::Button) parts << (cell.readOnly ? tr("read-only") : tr("editable"));
+  if (cell.image == app::kImageMethod)
+    parts << tr("method, double-click runs it");
+  else if (cell.image == app::kImageMenu)
+    parts << tr("menu, double-click opens it");
+  else if (!cell.text.empty() && cell.kind != app::CellKind::Button)
+    parts << (cell.readOnly ? tr("read-only") : tr("editable"));
   return parts.join(QStringLiteral("; "));
 }
 

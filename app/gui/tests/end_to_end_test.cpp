@@ -146,18 +146,31 @@ TEST_F(EndToEnd, ModbusEverydayPath) {
   EXPECT_EQ(modbusWrite("0000"), "01 06 00 00 04 71") << "bar is 1137";
   EXPECT_EQ(modbusWrite("000A"), "01 06 00 0A 00 0D");
 
-  // The function view; a sub-menu and a method open by double-click.
+  // The function view: a menu chosen in the tree, a method run by
+  // double-click; a sub-menu opens by double-click too.
   trigger(ActionId::Function);
   ASSERT_TRUE(waitFor([&] { return rowOf(QStringLiteral("Measurement")) >= 0; }));
-  EXPECT_EQ(tree().currentIndex().data().toString(), QStringLiteral("Transmitter"));
-  EXPECT_EQ(tree().model()->rowCount(tree().currentIndex()), 3);
-  EXPECT_TRUE(tree().isExpanded(tree().currentIndex()));
-  screenshot("modbus-function-view");
-  doubleClick(rowOf(QStringLiteral("Measurement")), 0);
+  const QModelIndex root = tree().currentIndex();
+  EXPECT_EQ(root.data().toString(), QStringLiteral("Transmitter"));
+  ASSERT_EQ(tree().model()->rowCount(root), 3);
+  EXPECT_TRUE(tree().isExpanded(root));
+  const QModelIndex measurementItem = tree().model()->index(0, 0, root);
+  QTest::mouseClick(tree().viewport(), Qt::LeftButton, {}, tree().visualRect(measurementItem).center());
   ASSERT_TRUE(waitFor([&] { return rowOf(QStringLiteral("Check the status")) >= 0; }));
+  EXPECT_EQ(cell(QStringLiteral("Pressure"), 3), QStringLiteral("Loaded")) << "opening a menu reads it";
+  EXPECT_EQ(model().index(rowOf(QStringLiteral("Check the status")), 0).data(Qt::AccessibleDescriptionRole).toString(),
+            QStringLiteral("method, double-click runs it"));
+  screenshot("modbus-function-view");
   dialogs.ok(QStringLiteral("Message: The transmitter reports no fault."));
   doubleClick(rowOf(QStringLiteral("Check the status")), 0);
   ASSERT_TRUE(waitFor([&] { return dialogs.done() && !device().busy(); })) << seen();
+  EXPECT_EQ(tree().currentIndex().data().toString(), QStringLiteral("Measurement")) << "the tree keeps its state";
+  EXPECT_GE(rowOf(QStringLiteral("Check the status")), 0);
+
+  tree().setCurrentIndex(root);
+  ASSERT_TRUE(waitFor([&] { return rowOf(QStringLiteral("Configuration")) >= 0; }));
+  doubleClick(rowOf(QStringLiteral("Configuration")), 0);
+  ASSERT_TRUE(waitFor([&] { return rowOf(QStringLiteral("Set the damping")) >= 0; }));
   EXPECT_EQ(tree().currentIndex().data().toString(), QStringLiteral("Transmitter"))
       << "opening a sub-menu in the table leaves the tree's selection";
 

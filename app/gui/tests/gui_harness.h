@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
@@ -34,6 +35,9 @@
 #include "table_model.h"
 #include "table_view.h"
 #include "tree_model.h"
+
+// GoogleTest prints Qt's texts as texts.
+inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
 
 namespace tavrin::gui::testing {
 
@@ -275,16 +279,36 @@ class GuiTest : public ::testing::Test {
     QContextMenuEvent event(QContextMenuEvent::Mouse, at, table().viewport()->mapToGlobal(at));
     QApplication::sendEvent(table().viewport(), &event);
   }
-  // Types into a text cell and ends the edit with Return.
+  // Makes one cell the current and only selected one (whatever modifier
+  // keys the last key sequence left pressed).
+  void selectCell(int row, int column) const {
+    table().selectionModel()->setCurrentIndex(model().index(row, column), QItemSelectionModel::ClearAndSelect);
+  }
+  // Types into a text cell and ends the edit with Return; returns when the
+  // editor has handed its text to the table.
   void typeInto(int row, const QString& text) const {
     const QModelIndex index = model().index(row, 1);
-    table().setCurrentIndex(index);
+    selectCell(row, 1);
     table().edit(index);
-    auto* editor = table().viewport()->findChild<QLineEdit*>();
+    QPointer<QLineEdit> editor = table().viewport()->findChild<QLineEdit*>();
     ASSERT_TRUE(editor) << "no editor";
     editor->selectAll();
     QTest::keyClicks(editor, text);
     QTest::keyClick(editor, Qt::Key_Return);
+    ASSERT_TRUE(waitFor([&] { return !editor || !editor->isVisible(); }));
+  }
+  // The descriptors this process holds open on the serial device behind a
+  // port link.
+  int openDescriptorsOn(const std::string& link) const {
+    std::error_code error;
+    const fs::path device = fs::canonical(link, error);
+    if (error) return -1;
+    int count = 0;
+    for (const auto& fd : fs::directory_iterator("/proc/self/fd", error)) {
+      std::error_code e;
+      if (fs::read_symlink(fd.path(), e) == device) ++count;
+    }
+    return count;
   }
   std::string seen() const { return dialogs.seen().join(QStringLiteral("\n")).toStdString(); }
 
