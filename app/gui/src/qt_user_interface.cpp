@@ -20,10 +20,18 @@ QStringList qtFileFilters(std::string_view filter) {
     const QString name = parts[i].trimmed();
     QString patterns = parts[i + 1].trimmed();
     if (patterns.isEmpty()) continue;  // the "||" at the end, or a name without patterns
-    patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
+    // The program's patterns were written for a file system that ignores
+    // case: "*.TXT" must find "set.txt" here too.
+    QStringList list;
+    for (const QString& p : patterns.split(QLatin1Char(';'), Qt::SkipEmptyParts)) {
+      for (const QString& form : {p.trimmed(), p.trimmed().toLower(), p.trimmed().toUpper()})
+        if (!list.contains(form)) list << form;
+    }
+    const QString joined = list.join(QLatin1Char(' '));
     // Qt reads the patterns from the parentheses of the name; a name that
     // has none gets the entry's own.
-    out << (name.contains(QLatin1Char('(')) ? name : QStringLiteral("%1 (%2)").arg(name, patterns));
+    const QString filter = name.contains(QLatin1Char('(')) ? name : QStringLiteral("%1 (%2)").arg(name, joined);
+    if (!out.contains(filter)) out << filter;
   }
   return out;
 }
@@ -106,7 +114,10 @@ std::optional<std::string> QtUserInterface::fileName(const ui::FileDialog& d, bo
     if (!d.initialPath.empty()) {
       const QFileInfo initial(qtText(d.initialPath));
       dialog.setDirectory(initial.absolutePath());
-      if (!initial.isDir()) dialog.selectFile(initial.fileName());
+      // A pattern for a name ("*.TXT") is what the filters say already.
+      const QString name = initial.fileName();
+      if (!initial.isDir() && !name.contains(QLatin1Char('*')) && !name.contains(QLatin1Char('?')))
+        dialog.selectFile(name);
     }
     // Saving asks before it replaces a file (Qt's dialog does by default);
     // there is no read-only choice to offer on either.

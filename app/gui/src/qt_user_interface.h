@@ -24,7 +24,10 @@ class QWidget;
 namespace tavrin::gui {
 
 // "Name (*.ext)|*.ext||" as Qt's name filters, "Name (*.ext)" each; several
-// patterns of one entry ("*.a;*.b") are separated by blanks.
+// patterns of one entry ("*.a;*.b") are separated by blanks. A name without
+// parentheses gets the patterns in them, each also in lower and upper case
+// (the program's filters were written for a file system that ignores
+// case); the same filter twice is listed once.
 QStringList qtFileFilters(std::string_view filter);
 
 class QtUserInterface : public QObject, public ui::UserInterface {

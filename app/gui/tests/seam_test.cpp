@@ -15,7 +15,10 @@ namespace {
 TEST(QtFileFilters, TheProgramsFiltersInQtsForm) {
   EXPECT_EQ(qtFileFilters("SZZ Files (*.szz)|*.szz||"), QStringList{"SZZ Files (*.szz)"});
   EXPECT_EQ(qtFileFilters("Settings|*.ini;*.txt|All files (*.*)|*.*||"),
-            (QStringList{"Settings (*.ini *.txt)", "All files (*.*)"}));
+            (QStringList{"Settings (*.ini *.INI *.txt *.TXT)", "All files (*.*)"}));
+  EXPECT_EQ(qtFileFilters("*.TXT|*.TXT|*.TXT|*.TXT||"), QStringList{"*.TXT (*.TXT *.txt)"})
+      << "an export saved as set.txt is found, and listed once";
+  EXPECT_EQ(qtFileFilters("(*.txt)|*.txt|"), QStringList{"(*.txt)"});
   EXPECT_EQ(qtFileFilters(""), QStringList{});
   EXPECT_EQ(qtFileFilters("Odd|"), QStringList{}) << "a name without its patterns is no filter";
 }

@@ -239,6 +239,33 @@ TEST_F(Window, AnEditGoesToItsVariableWhereverTheTableShowsIt) {
   EXPECT_EQ(dialogs.messages(), QStringList{}) << seen();
 }
 
+TEST_F(Window, ExportAndImportThroughTheFileDialogs) {
+  plug("modbus", 1, "modbus-pressure.ini");
+  openWindow();
+  connectAs(0);
+  const std::string file = folder.file("set.txt");
+  fs::remove(file);
+  typeInto(rowOf(QStringLiteral("Damping")), QStringLiteral("2.5"));
+  waitFor([&] { return cell(QStringLiteral("Damping"), 3) == QStringLiteral("Changed"); });
+  dialogs.file(QStringLiteral("saveFileDialog Save file"), QString::fromStdString(file));
+  trigger(ActionId::Export);
+  ASSERT_TRUE(dialogs.done());
+  EXPECT_NE(tavrin::testing::TempDir::slurp(file).find("damping=  2.5"), std::string::npos);
+
+  typeInto(rowOf(QStringLiteral("Damping")), QStringLiteral("7"));
+  ASSERT_TRUE(waitFor([&] { return cell(QStringLiteral("Damping"), 1).trimmed() == QStringLiteral("7.0"); }));
+  dialogs.expect(QStringLiteral("openFileDialog"), [&](QDialog& d) {
+    auto& dialog = static_cast<QFileDialog&>(d);
+    EXPECT_EQ(dialog.nameFilters(), QStringList{"*.TXT (*.TXT *.txt)"});
+    dialog.selectFile(QString::fromStdString(file));
+    d.accept();
+  });
+  trigger(ActionId::Import);
+  ASSERT_TRUE(dialogs.done());
+  EXPECT_EQ(cell(QStringLiteral("Damping"), 1).trimmed(), QStringLiteral("2.5"));
+  EXPECT_EQ(cell(QStringLiteral("Damping"), 3), QStringLiteral("Changed"));
+}
+
 TEST_F(Window, ClosingShutsTheSessionDownAndReleasesThePort) {
   plug("modbus", 1, "modbus-pressure.ini");
   openWindow();
