@@ -62,7 +62,7 @@ TEST_F(CliTest, ModbusWritesAskFirstAndWriteChangedSendsOnlyChangedVariables) {
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_TRUE(has(r.err, "Please confirm to download default data to the transmitter again?")) << r.err;
   EXPECT_EQ(r.out, "kPa\t\tLoaded\n") << "the menu's post-write actions read the units back";
-  EXPECT_EQ(writes(true), (Lines{"06 0000", "06 0001", "10 0002", "10 0006", "06 0008", "06 0009", "10 0010"}))
+  EXPECT_EQ(writes(true), (Lines{"06 0000", "06 0001", "10 0002", "10 0006", "06 0008", "06 0009", "06 000A", "10 0010"}))
       << "every request of the write menu once, the range's two values in one";
 }
 

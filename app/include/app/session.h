@@ -25,6 +25,7 @@
 #include "app/links.h"
 #include "app/menu_view.h"
 #include "app/password.h"
+#include "app/session_observer.h"
 #include "builtins/builtins.h"
 #include "model/session.h"
 
@@ -74,6 +75,12 @@ class DeviceSession : public builtins::MethodHost {
   // that there are none.
   void setBatchCalibrationRunner(BatchCalibrationRunner runner) { batchCalibration_ = std::move(runner); }
 
+  // Front ends hear of every change of tree, table and command states
+  // (session_observer.h). The observer must outlive the session or be
+  // removed first.
+  void addObserver(SessionObserver* observer) { menuView_->notices().add(observer); }
+  void removeObserver(SessionObserver* observer) { menuView_->notices().remove(observer); }
+
   // --- state ---
   const ProgramFiles& files() const { return files_; }
   CommunicationType communicationType() const { return type_; }
@@ -118,6 +125,9 @@ class DeviceSession : public builtins::MethodHost {
   bool enterCalibrationView();
   // The person selected tree item `item`.
   void selectTreeItem(int item);
+  // The person expanded or collapsed tree item `item`; the next rebuild
+  // that keeps the tree state keeps it so.
+  void setTreeItemExpanded(int item, bool expanded) { menuView_->setTreeItemExpanded(item, expanded); }
   // A double-click on the table; row counted from 1 (0 is the header).
   // True when a method ran to success (and the view was refreshed) or a
   // sub-menu opened; false when the click was ignored or the method failed.
@@ -162,6 +172,20 @@ class DeviceSession : public builtins::MethodHost {
   void showParameterTable();
 
  private:
+  // Brackets a command: the notices are held until the outermost command
+  // ends, and a changed command state is told then.
+  class Command {
+   public:
+    explicit Command(DeviceSession& session);
+    ~Command();
+    Command(const Command&) = delete;
+    Command& operator=(const Command&) = delete;
+
+   private:
+    DeviceSession& session_;
+    HeldNotices held_;
+  };
+
   void pause(int milliseconds);
   // Empties tree, rows and table and resets the session.
   void cleanup();
@@ -196,6 +220,8 @@ class DeviceSession : public builtins::MethodHost {
   const EddNode* currentMenu_ = nullptr;
   uint32_t flags_ = 0;
   bool readFlag_ = false;
+  int commandDepth_ = 0;
+  CommandState stateBefore_;
 };
 
 }  // namespace tavrin::app
