@@ -9,9 +9,9 @@ cd "$root"
 packages=(
   g++ cmake ninja-build ccache pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
-  qt6-base-dev qt6-svg-dev libxcb1-dev
+  qt6-base-dev qt6-svg-dev qt6-charts-dev libxcb1-dev
   fonts-liberation xvfb xauth
-  libmodbus-dev python3-pymodbus socat
+  libmodbus-dev python3-pymodbus socat poppler-utils
   liblua5.4-dev
 )
 missing=()

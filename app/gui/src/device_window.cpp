@@ -13,6 +13,7 @@
 
 #include "app/description_menus.h"
 #include "app/polling.h"
+#include "calibration_dialogs.h"
 #include "plain_dialogs.h"
 #include "qt_user_interface.h"
 #include "serial_settings_dialog.h"
@@ -71,6 +72,9 @@ DeviceWindow::DeviceWindow(const app::ProgramFiles& files, QtUserInterface& ui, 
   connect(table_, &ParameterTableView::cellRightClicked, this, &DeviceWindow::rightClicked);
 
   session_.addObserver(this);
+  session_.setBatchCalibrationRunner([this](builtins::BatchCalibration which) {
+    return runBatchCalibration(which, session_, ui_, window());
+  });
 }
 
 DeviceWindow::~DeviceWindow() { session_.removeObserver(this); }

@@ -4,12 +4,17 @@
 // (as tavrin-cli's), so that a training folder can sit anywhere.
 #include <QApplication>
 #include <QCommandLineParser>
+#include <clocale>
 
 #include "main_window.h"
 #include "platform/program_folder.h"
 
 int main(int argc, char** argv) {
   QApplication application(argc, argv);
+  // Qt took the locale from the environment; the core writes and reads
+  // numbers with printf and strtod (display formats, methods, settings
+  // files), which must not turn 2.5 into "2,5".
+  std::setlocale(LC_NUMERIC, "C");
   QApplication::setApplicationName(QStringLiteral("Tavrin"));
   QApplication::setApplicationVersion(QStringLiteral(TAVRIN_VERSION));
   QApplication::setDesktopFileName(QStringLiteral("tavrin"));

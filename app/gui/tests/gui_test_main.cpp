@@ -5,6 +5,7 @@
 #include <stdlib.h>
 
 #include <QApplication>
+#include <clocale>
 #include <cstring>
 
 namespace {
@@ -23,6 +24,7 @@ int main(int argc, char** argv) {
   // Listing the tests must work without a display too.
   ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
   QApplication application(argc, argv);
+  std::setlocale(LC_NUMERIC, "C");  // as the program does
   previous = qInstallMessageHandler(handler);
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
