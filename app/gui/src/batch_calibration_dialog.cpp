@@ -106,7 +106,7 @@ void BatchCalibrationDialog::build(QWidget* points, const Texts& texts) {
   QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
   fixed.setPointSizeF(std::max(7.0, fixed.pointSizeF() - 1));
   log_->setFont(fixed);
-  log_->setMinimumWidth(360);
+  log_->setMinimumWidth(300);
   logLayout->addWidget(log_);
   middle->addWidget(logBox);
 
@@ -116,7 +116,8 @@ void BatchCalibrationDialog::build(QWidget* points, const Texts& texts) {
   plotTransmitter_ = new QComboBox(plotBox);
   plotTransmitter_->setObjectName(QStringLiteral("plotTransmitter"));
   plotTransmitter_->setAccessibleName(tr("Transmitter of the plot"));
-  plotTransmitter_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+  plotTransmitter_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+  plotTransmitter_->setMinimumContentsLength(20);
   plotMode_ = new QComboBox(plotBox);
   plotMode_->setObjectName(QStringLiteral("plotMode"));
   plotMode_->setAccessibleName(tr("What the plot shows"));
@@ -136,7 +137,7 @@ void BatchCalibrationDialog::build(QWidget* points, const Texts& texts) {
   middle->addWidget(plotBox);
   middle->setStretchFactor(0, 0);
   middle->setStretchFactor(1, 1);
-  middle->setStretchFactor(2, 1);
+  middle->setStretchFactor(2, 2);
   layout->addWidget(middle, 1);
   connect(plotTransmitter_, &QComboBox::currentIndexChanged, this, [this] { refreshPlot(); });
   connect(plotMode_, &QComboBox::currentIndexChanged, this, [this] { refreshPlot(); });
@@ -186,7 +187,9 @@ void BatchCalibrationDialog::build(QWidget* points, const Texts& texts) {
   for (const calibration::LogLine& line : procedure().log()) appendLog(line);
   fillPlotTransmitters();
   refreshControls();
-  resize(1360, 820);
+  resize(1500, 860);
+  const int pointsWidth = points->sizeHint().width();
+  middle->setSizes({pointsWidth, 400, std::max(440, 1480 - pointsWidth - 400)});
 }
 
 // --- what the procedure tells ---

@@ -10,18 +10,24 @@
 #include <QValueAxis>
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 
 namespace tavrin::gui {
 namespace {
 
 QString number(float v) { return QString::number(static_cast<double>(v), 'g', 6); }
 
+// About a fifth of the span, as 1, 2 or 5 times a power of ten.
+double niceStep(double span) {
+  const double raw = span / 5;
+  const double power = std::pow(10.0, std::floor(std::log10(raw)));
+  for (double m : {1.0, 2.0, 5.0})
+    if (raw <= m * power) return m * power;
+  return 10 * power;
+}
+
 void fill(QChart& chart, const PlotData& data) {
   chart.removeAllSeries();
-  for (QAbstractAxis* axis : chart.axes()) {
-    chart.removeAxis(axis);
-    delete axis;
-  }
   chart.setTitle(data.title);
   chart.setAnimationOptions(QChart::NoAnimation);
 
@@ -58,16 +64,27 @@ void fill(QChart& chart, const PlotData& data) {
   pad(xMin, xMax);
   pad(yMin, yMax);
 
-  auto* x = new QValueAxis;
+  // The axes stay with the chart: axes taken away are deleted later by
+  // the chart, and would be drawn over the new ones until then.
+  auto axis = [&chart](Qt::Orientation orientation, Qt::Alignment alignment, const char* format) {
+    const QList<QAbstractAxis*> there = chart.axes(orientation);
+    if (!there.isEmpty()) return static_cast<QValueAxis*>(there.first());
+    auto* made = new QValueAxis;
+    made->setLabelFormat(QString::fromLatin1(format));
+    chart.addAxis(made, alignment);
+    return made;
+  };
+  QValueAxis* x = axis(Qt::Horizontal, Qt::AlignBottom, "%g");
+  QValueAxis* y = axis(Qt::Vertical, Qt::AlignLeft, "%.4g");
   x->setTitleText(data.xTitle);
   x->setRange(xMin, xMax);
-  x->setLabelFormat(QStringLiteral("%g"));
-  auto* y = new QValueAxis;
   y->setTitleText(data.yTitle);
   y->setRange(yMin, yMax);
-  y->setLabelFormat(QStringLiteral("%.4g"));
-  chart.addAxis(x, Qt::AlignBottom);
-  chart.addAxis(y, Qt::AlignLeft);
+  // Ticks on round numbers of the references.
+  x->setTickType(QValueAxis::TicksDynamic);
+  x->setTickAnchor(0);
+  x->setTickInterval(niceStep(xMax - xMin));
+  y->applyNiceNumbers();
 
   auto guide = [&](QPointF from, QPointF to) {
     auto* line = new QLineSeries;
@@ -85,15 +102,20 @@ void fill(QChart& chart, const PlotData& data) {
   if (data.identityLine && any) guide({xMin, xMin}, {xMax, xMax});
   if (data.zeroLine) guide({xMin, 0}, {xMax, 0});
 
+  // Each line its own dash pattern too, so that the lines of the
+  // temperature points tell apart without colour.
+  static const Qt::PenStyle kStyles[] = {Qt::SolidLine, Qt::DashDotLine, Qt::DotLine, Qt::DashDotDotLine, Qt::DashLine};
+  int n = 0;
   for (const PlotSeries& s : data.series) {
     auto* line = new QLineSeries;
     line->setName(s.name);
     line->append(s.points);
     line->setPointsVisible(true);
+    chart.addSeries(line);  // the theme gives it its colour
     QPen pen = line->pen();
     pen.setWidthF(2);
+    pen.setStyle(kStyles[n++ % std::size(kStyles)]);
     line->setPen(pen);
-    chart.addSeries(line);
     line->attachAxis(x);
     line->attachAxis(y);
   }
@@ -132,8 +154,8 @@ PlotData plotOf(CalibrationKind kind, const TransmitterRecord& record, PlotMode 
       series.points.append(QPointF(*p.reference, y));
       if (!linearization && series.name.isEmpty())
         series.name = p.referenceTemperature
-                          ? QStringLiteral("Temperature point %1 (%2)").arg(row + 1).arg(number(*p.referenceTemperature))
-                          : QStringLiteral("Temperature point %1").arg(row + 1);
+                          ? QStringLiteral("T%1 = %2").arg(row + 1).arg(number(*p.referenceTemperature))
+                          : QStringLiteral("T%1").arg(row + 1);
     }
     if (linearization) series.name = QStringLiteral("Address %1").arg(record.address);
     if (!series.points.isEmpty()) data.series.append(series);

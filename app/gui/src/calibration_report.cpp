@@ -9,6 +9,7 @@
 #include <QSaveFile>
 #include <QTextDocument>
 #include <QUrl>
+#include <algorithm>
 
 #include "calibration_plot.h"
 
@@ -147,8 +148,17 @@ bool writePdf(const CalibrationReport& report, const QString& path) {
                 .arg(t.points.size());
   body += QStringLiteral("</table>");
 
-  for (const TransmitterRecord& t : report.transmitters) {
-    body += QStringLiteral("<h2>Address %1: %2, %3</h2>").arg(t.address).arg(html(t.identification), html(resultName(t.result)));
+  // Every transmitter's section on one page, two to a page when they are
+  // short; the summary has a page of its own.
+  size_t most = 0;
+  for (const TransmitterRecord& t : report.transmitters) most = std::max(most, t.points.size());
+  const size_t perPage = most <= 4 ? 2 : 1;
+  for (size_t n = 0; n < report.transmitters.size(); ++n) {
+    const TransmitterRecord& t = report.transmitters[n];
+    body += QStringLiteral("<h2%1>Address %2: %3, %4</h2>")
+                .arg(n % perPage == 0 ? QStringLiteral(" style=\"page-break-before: always\"") : QString())
+                .arg(t.address)
+                .arg(html(t.identification), html(resultName(t.result)));
     if (t.points.empty()) {
       body += QStringLiteral("<p>The trim database holds no points of this procedure.</p>");
       continue;
@@ -157,12 +167,12 @@ bool writePdf(const CalibrationReport& report, const QString& path) {
     const PlotData plot = plotOf(report.kind, t, PlotMode::Deviation);
     if (!plot.series.isEmpty()) {
       const QUrl url(QStringLiteral("plot:/%1").arg(t.address));
-      document.addResource(QTextDocument::ImageResource, url, renderPlot(plot, QSize(900, 380)));
-      body += QStringLiteral("<p><img src=\"%1\" width=\"540\" height=\"228\"></p>").arg(url.toString());
+      document.addResource(QTextDocument::ImageResource, url, renderPlot(plot, QSize(640, 330)));
+      body += QStringLiteral("<p><img src=\"%1\" width=\"540\" height=\"278\"></p>").arg(url.toString());
     }
   }
 
-  body += QStringLiteral("<h2>Operation log</h2><pre style=\"font-size:6.5pt\">");
+  body += QStringLiteral("<h2 style=\"page-break-before: always\">Operation log</h2><pre style=\"font-size:6.5pt\">");
   for (const calibration::LogLine& line : report.log) {
     const QString shown = html(line.shown());
     body += line.error ? QStringLiteral("<span style=\"color:#c00000\"><b>%1</b></span>\n").arg(shown)

@@ -131,11 +131,12 @@ class CalibrationDialogs : public GuiTest {
   }
   // The live dialog of the next collection: its fields are filled when it
   // shows (it reads at once); OK or Cancel.
-  void expectLive(const QString& caption, bool ok = true, QStringList* shown = nullptr) {
-    dialogs.expect(caption, [ok, shown](QDialog& d) {
+  void expectLive(const QString& caption, bool ok = true, QStringList* shown = nullptr, const char* screenshot = nullptr) {
+    dialogs.expect(caption, [ok, shown, screenshot](QDialog& d) {
       auto* live = qobject_cast<LiveCollectDialog*>(&d);
       ASSERT_TRUE(live) << "not the live dialog";
       EXPECT_GE(live->readings(), 1);
+      if (screenshot) shot(d, screenshot);
       if (shown) {
         for (int n = 0; live->valueField(n); ++n)
           *shown << live->valueField(n)->text() + QLatin1Char(' ') + live->unitLabel(n)->text();
@@ -149,6 +150,9 @@ class CalibrationDialogs : public GuiTest {
     if (!dir || !*dir) return;
     fs::create_directories(dir);
     const std::string path = std::string(dir) + "/" + name + ".png";
+    // The plot lays itself out in a posted event.
+    QApplication::sendPostedEvents();
+    QApplication::processEvents();
     EXPECT_TRUE(w.grab().save(QString::fromStdString(path))) << path;
   }
   // The report's PDF opens: its first page drawn by poppler (into the
@@ -164,6 +168,7 @@ class CalibrationDialogs : public GuiTest {
                                           QStringLiteral("-singlefile"), pdf, QString::fromStdString(prefix)});
     EXPECT_EQ(status, 0) << pdf.toStdString();
     EXPECT_GT(fs::file_size(prefix + ".png"), 1000u);
+    if (dir && *dir) fs::copy_file(pdf.toStdString(), prefix + ".pdf", fs::copy_options::overwrite_existing);
   }
   // Every collection point of a report in turn: rows of one transmitter
   // and point each, with the values of its database as downloaded.
@@ -210,7 +215,7 @@ class CalibrationDialogs : public GuiTest {
     for (int n = 0; n < 3; ++n) {
       movePlant(points[n], 20);
       QStringList shown;
-      expectLive(QStringLiteral("Linear collect value"), true, &shown);
+      expectLive(QStringLiteral("Linear collect value"), true, &shown, n == 1 ? "linearization-live-reading" : nullptr);
       d.collectButton(n)->click();
       ASSERT_EQ(shown.size(), 1);
       EXPECT_TRUE(QRegularExpression(QStringLiteral("^-?\\d+\\.\\d{3} $")).match(shown[0]).hasMatch())
@@ -275,7 +280,7 @@ class CalibrationDialogs : public GuiTest {
       for (int p = 0; p < 2; ++p) {
         const int i = calibration::gridPoint(t, p);
         movePlant(pressures[p], temperatures[t]);
-        expectLive(QStringLiteral("Temperature trim collect"));
+        expectLive(QStringLiteral("Temperature trim collect"), true, nullptr, i == 5 ? "temperature-live-reading" : nullptr);
         d.collectButton(i)->click();
         EXPECT_EQ(states(d, kAddresses), QStringList(kAddresses, QStringLiteral("success"))) << "point " << i + 1;
         EXPECT_EQ(d.collectedMark(i)->text(), QString::fromUtf8("\u2714 collected"));

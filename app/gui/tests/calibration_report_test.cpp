@@ -101,7 +101,7 @@ TEST_F(Reports, PlotsShowTheCharacteristicOrTheDeviationOfTheAdmittedPoints) {
   const TransmitterRecord temp = readRecord(CalibrationKind::TemperatureCompensation, database(), 2, stations[2]);
   const PlotData rows = plotOf(CalibrationKind::TemperatureCompensation, temp, PlotMode::Deviation);
   ASSERT_EQ(rows.series.size(), 2);
-  EXPECT_EQ(rows.series[1].name, QStringLiteral("Temperature point 2 (60)"));
+  EXPECT_EQ(rows.series[1].name, QStringLiteral("T2 = 60"));
   EXPECT_EQ(rows.series[1].points, (QList<QPointF>{{0, 5.5}, {200, -193.5}}));
   EXPECT_FALSE(renderPlot(rows, QSize(300, 200)).isNull());
 }
