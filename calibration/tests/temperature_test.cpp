@@ -306,6 +306,22 @@ TEST_F(TemperatureTest, ContinueDownloadAndCollectRefuseWhatCannotBeSent) {
   }
 }
 
+TEST_F(TemperatureTest, ACollectionWithoutBothCountsReadsAndStoresNothing) {
+  searched();
+  // After the search every field and button is there until the counts lay the grid out.
+  ASSERT_TRUE(temp->setReferenceTemperature(0, "20"));
+  ASSERT_TRUE(temp->setReferencePressure(0, "0"));
+  bus.clearRequests();
+  EXPECT_FALSE(collectAt(0, 0, 20));
+  ASSERT_TRUE(temp->selectTemperatureCount(2));
+  EXPECT_FALSE(collectAt(0, 0, 20));
+  EXPECT_THAT(ui.errors(), ElementsAre("Error: Illegal temperature points!", "Error: Illegal pressure points!"));
+  EXPECT_TRUE(bus.requests().empty());
+  EXPECT_TRUE(live.dialogs.empty());
+  EXPECT_FALSE(std::filesystem::exists(dir.file("SN-3.db")));
+  EXPECT_EQ(temp->log().size(), 32u);
+}
+
 TEST_F(TemperatureTest, WhileTheDownloadRunsTheGridListsAndFilesAreRefused) {
   prepared(2, 1, {"10", "30"}, {"100"});
   ASSERT_TRUE(collectAt(0, 100, 10));
