@@ -1,6 +1,7 @@
 // The main window's commands: menus, accelerators, toolbar and status bar,
 // the actions' states in each view, the View toggles and the About box;
 // the table's clipboard and edits that race a refill.
+#include <QAccessible>
 #include <QClipboard>
 #include <QElapsedTimer>
 #include <QRegularExpression>
@@ -99,6 +100,43 @@ TEST_F(Window, MenusToolbarAndStatusBarAsSpecified) {
   dialogs.ok(QStringLiteral("About Tavrin: Software V1.0.1"));
   trigger(ActionId::About);
   EXPECT_TRUE(dialogs.done());
+}
+
+// Every control a screen reader reaches in the window, the table's cells
+// and the tree's items included, says what it is.
+TEST_F(Window, EveryControlHasANameForAScreenReader) {
+  plug("modbus", 1, "modbus-pressure.ini");
+  openWindow();
+  connectAs(0);
+  QStringList nameless;
+  int cells = 0;
+  std::function<void(QAccessibleInterface*, int)> walk = [&](QAccessibleInterface* at, int depth) {
+    // What is not shown (the toolbar's overflow button) is not reached.
+    if (!at || depth > 12 || at->state().invisible) return;
+    switch (at->role()) {
+      case QAccessible::Button:
+      case QAccessible::CheckBox:
+      case QAccessible::ComboBox:
+      case QAccessible::EditableText:
+      case QAccessible::MenuItem:
+      case QAccessible::Table:
+      case QAccessible::Tree:
+      case QAccessible::TreeItem:
+      case QAccessible::Cell:
+      case QAccessible::ToolBar:
+      case QAccessible::StatusBar:
+      case QAccessible::MenuBar:
+        if (at->text(QAccessible::Name).trimmed().isEmpty())
+          nameless << QStringLiteral("%1 %2").arg(at->role()).arg(at->object() ? at->object()->objectName() : QString());
+        break;
+      default: break;
+    }
+    if (at->role() == QAccessible::Cell) ++cells;
+    for (int i = 0; i < at->childCount(); ++i) walk(at->child(i), depth + 1);
+  };
+  walk(QAccessible::queryAccessibleInterface(window.get()), 0);
+  EXPECT_EQ(nameless, QStringList{});
+  EXPECT_GE(cells, model().rowCount() * 4) << "the table's cells are reached";
 }
 
 TEST_F(Window, ActionsFollowTheSessionInEveryView) {
