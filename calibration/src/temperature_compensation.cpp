@@ -18,7 +18,8 @@ constexpr uint8_t kReferencePressures = 45;
 constexpr uint8_t kCollectedPressuresRow0 = 46;
 constexpr uint16_t kStartDownload = 0x0201;
 constexpr uint16_t kEndDownload = 0x0203;
-// The unit codes the collect dialog shows beside its values.
+// The unit codes the collect dialog shows beside its values: the pressure's
+// from the pressure block in slot 1, the temperature's from the trim block.
 constexpr uint8_t kPressureUnitSlot = 1;
 constexpr uint8_t kPressureUnitIndex = 106;
 constexpr uint8_t kTemperatureUnitIndex = 32;

@@ -186,6 +186,22 @@ TEST_F(LinearizationTest, ALiveReadingThatNeverSucceededIsAFailedCollectionNotZe
   EXPECT_TRUE(s.collected[0]) << "another transmitter has it";
 }
 
+TEST_F(LinearizationTest, ADatabaseThatCannotBeWrittenFailsItsTransmitterAlone) {
+  prepared({"0", "100"});
+  // A folder where the file should be: the rename over it fails.
+  std::filesystem::create_directories(dir.file("SN-7.db/x"));
+  EXPECT_FALSE(collectAt(0, 10));
+  EXPECT_EQ(key("SN-3", "Collection_Data_0"), formatFixed(numberOf(formatFixed(static_cast<float>(raw(3, 10)), 3))));
+  const LinearizationState s = lin->state();
+  EXPECT_EQ(s.stations[3].indicator, Indicator::Success);
+  EXPECT_EQ(s.stations[7].indicator, Indicator::Error);
+  EXPECT_TRUE(s.collected[0]);
+  const auto log = lin->log();
+  ASSERT_EQ(log.size(), 34u);
+  EXPECT_EQ(log[33].text, "Error: The database of address 7 transmitter cannot be written!");
+  EXPECT_TRUE(log[33].error);
+}
+
 TEST_F(LinearizationTest, CollectAndDownloadCheckTheirInputFirst) {
   searched();
   EXPECT_FALSE(lin->collect(0)) << "no count: the row is disabled";

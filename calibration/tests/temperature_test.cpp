@@ -69,8 +69,13 @@ TEST_F(TemperatureTest, ThreeByTwoUsesSixPointsAndDownloadsRowsZeroToTwoOnly) {
 
   const double temperatures[] = {0, 20, 40};
   const double pressures[] = {0, 200};
-  for (int t = 0; t < 3; ++t)
-    for (int p = 0; p < 2; ++p) ASSERT_TRUE(collectAt(gridPoint(t, p), pressures[p], temperatures[t]));
+  RewriteCounter rewrites(dir.path());
+  for (int t = 0; t < 3; ++t) {
+    for (int p = 0; p < 2; ++p) {
+      ASSERT_TRUE(collectAt(gridPoint(t, p), pressures[p], temperatures[t]));
+      EXPECT_EQ(rewrites.take(), (Lines{"SN-3.db", "SN-7.db"})) << "one atomic rewrite per transmitter and step";
+    }
+  }
   EXPECT_EQ(key("SN-7", "Collection_Pres_Data_11"), stored(rawPressure(7, 200, 40)));
   EXPECT_EQ(key("SN-7", "Collection_Temp_Data_2"), stored(40));
   EXPECT_EQ(key("SN-7", "Trimed_Temp_Data_2"), "40");
@@ -202,7 +207,9 @@ TEST_F(TemperatureTest, StoredCountsAskBeforeTheTrimStartsAgain) {
 
   // Yes twice: the new counts, and the old collections are gone.
   ui.answer(ui::Answer::Yes).answer(ui::Answer::Yes);
+  RewriteCounter rewrites(dir.path());
   ASSERT_TRUE(temp->selectCounts(2, 3));
+  EXPECT_EQ(rewrites.take(), Lines{"SN-3.db"}) << "the reset is one rewrite";
   s = temp->state();
   EXPECT_EQ(s.temperatureCount, 2);
   EXPECT_EQ(s.pressureCount, 3);
@@ -297,6 +304,59 @@ TEST_F(TemperatureTest, ContinueDownloadAndCollectRefuseWhatCannotBeSent) {
       if (l.number > static_cast<int>(before) && l.error) errors.push_back(l.text);
     EXPECT_EQ(errors, Lines{message});
   }
+}
+
+TEST_F(TemperatureTest, ACollectionWithoutBothCountsReadsAndStoresNothing) {
+  searched();
+  // After the search every field and button is there until the counts lay the grid out.
+  ASSERT_TRUE(temp->setReferenceTemperature(0, "20"));
+  ASSERT_TRUE(temp->setReferencePressure(0, "0"));
+  bus.clearRequests();
+  EXPECT_FALSE(collectAt(0, 0, 20));
+  ASSERT_TRUE(temp->selectTemperatureCount(2));
+  EXPECT_FALSE(collectAt(0, 0, 20));
+  EXPECT_THAT(ui.errors(), ElementsAre("Error: Illegal temperature points!", "Error: Illegal pressure points!"));
+  EXPECT_TRUE(bus.requests().empty());
+  EXPECT_TRUE(live.dialogs.empty());
+  EXPECT_FALSE(std::filesystem::exists(dir.file("SN-3.db")));
+  EXPECT_EQ(temp->log().size(), 32u);
+}
+
+TEST_F(TemperatureTest, WhileTheDownloadRunsTheGridListsAndFilesAreRefused) {
+  prepared(2, 1, {"10", "30"}, {"100"});
+  ASSERT_TRUE(collectAt(0, 100, 10));
+  ASSERT_TRUE(collectAt(5, 100, 30));
+  bus.hold();
+  ASSERT_TRUE(temp->download());
+  EXPECT_TRUE(temp->running()) << "set before the worker started";
+  EXPECT_EQ(observer.running.at(0).second, std::this_thread::get_id());
+  bus.waitUntilHeld();
+  ui.clearRecord();
+  const std::string before = dir.read("SN-3.db");
+  EXPECT_FALSE(temp->collect(0));
+  EXPECT_FALSE(temp->resume());
+  EXPECT_FALSE(temp->selectCounts(3, 1));
+  EXPECT_FALSE(temp->selectTemperatureCount(3));
+  EXPECT_FALSE(temp->selectPressureCount(2));
+  EXPECT_FALSE(temp->loadReferences(dir.file("grid.szz")));
+  EXPECT_FALSE(temp->saveReferences(dir.file("grid.szz")));
+  EXPECT_FALSE(temp->search());
+  EXPECT_FALSE(temp->download());
+  EXPECT_FALSE(temp->close());
+  Lines refusals(9, "Error: The program is running, the operation isn't allowed!");
+  refusals.push_back("Error: The program is running, please shut down this function later!");
+  EXPECT_EQ(ui.errors(), refusals);
+  EXPECT_EQ(ui.messages().size(), refusals.size()) << "no question asked";
+  bus.release();
+  temp->wait();
+  EXPECT_FALSE(std::filesystem::exists(dir.file("grid.szz")));
+  EXPECT_EQ(dir.read("SN-3.db"), before);
+  const TemperatureCompensationState s = temp->state();
+  EXPECT_EQ(s.temperatureCount, 2);
+  EXPECT_EQ(s.pressureCount, 1);
+  EXPECT_EQ(s.stations[3].indicator, Indicator::Success);
+  EXPECT_EQ(s.stations[7].indicator, Indicator::Success);
+  EXPECT_TRUE(temp->close());
 }
 
 TEST_F(TemperatureTest, ReferencePointsRoundTripThroughTheirFile) {

@@ -21,7 +21,8 @@ class CellDelegate : public QStyledItemDelegate {
                    const QModelIndex& index) override;
 
  signals:
-  // Row counted from 1, as the session's.
+  // Row counted from 1, as the session's. The views of the session make no
+  // button cells; the dialogs that do listen here.
   void buttonClicked(int row, int column);
 };
 

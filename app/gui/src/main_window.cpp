@@ -89,6 +89,7 @@ void MainWindow::createMenus() {
     }
     menus_[static_cast<size_t>(id)] = m;
   };
+  menuBar()->setAccessibleName(tr("Menu bar"));
   add(MenuId::Device, tr("&Device"), {ActionId::Connect, ActionId::Export, ActionId::Import, std::nullopt, ActionId::Exit});
   add(MenuId::View, tr("&View"), {ActionId::ToolBar, ActionId::StatusBar});
   add(MenuId::Operation, tr("&Operation"), {ActionId::Parameter, ActionId::Function, ActionId::Calibration});

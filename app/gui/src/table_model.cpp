@@ -97,9 +97,10 @@ QVariant ParameterTableModel::data(const QModelIndex& index, int role) const {
     case Qt::EditRole: return text(c->text);
     case Qt::AccessibleTextRole: {
       // A screen reader hears the column with the text, and a cell that
-      // shows nothing as such rather than as silence.
+      // shows nothing as such rather than as silence. A merged row is one
+      // heading, whichever of its cells is asked.
+      if (row.merged) return text(row.cells[0].text).trimmed();
       const QString shown = text(c->text).trimmed();
-      if (row.merged) return shown;
       return QStringLiteral("%1: %2").arg(headerData(index.column(), Qt::Horizontal).toString(),
                                           shown.isEmpty() ? tr("empty") : shown);
     }

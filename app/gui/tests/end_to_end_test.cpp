@@ -201,16 +201,43 @@ TEST_F(EndToEnd, ProfibusEverydayPath) {
   plug("profibus", 5, "profibus-pressure.ini");
   openWindow();
   connectAs(0);
-  EXPECT_GE(rowOf(QStringLiteral("Damping")), 0);
-  EXPECT_EQ(table().columnSpan(rowOf(QStringLiteral("Identification")), 0), 4);
+  EXPECT_EQ(window->connectionPane()->text(), QStringLiteral("Status: Connected"));
+  const int identification = rowOf(QStringLiteral("Identification")), pressure = rowOf(QStringLiteral("Pressure"));
+  EXPECT_EQ(table().columnSpan(identification, 0), 4);
+  EXPECT_EQ(background(identification, 0), kBand);
+  EXPECT_FALSE(editable(pressure, 1));
+  EXPECT_EQ(background(pressure, 1), kGrey);
+  const int damping = rowOf(QStringLiteral("Damping"));
+  EXPECT_TRUE(editable(damping, 1));
+  EXPECT_EQ(background(damping, 1), kWhite);
+  // A bit enumeration the device only reports: check boxes to look at.
+  const QModelIndex temperatureStatus = model().index(rowOf(QStringLiteral("Temperature status")), 1);
+  EXPECT_EQ(temperatureStatus.data(ParameterTableModel::KindRole).toInt(), static_cast<int>(app::CellKind::CheckCombo));
+  EXPECT_FALSE(model().flags(temperatureStatus) & Qt::ItemIsEditable);
   keys(QKeySequence(Qt::CTRL | Qt::Key_O));
   ASSERT_TRUE(waitFor([&] { return cell(QStringLiteral("Damping"), 3) == QStringLiteral("Loaded"); })) << seen();
+  EXPECT_EQ(cell(QStringLiteral("Tag"), 1).trimmed(), QStringLiteral("PT-PA-01"));
+  EXPECT_EQ(temperatureStatus.data(Qt::AccessibleDescriptionRole).toString(), QStringLiteral("set: Good; read-only"));
   screenshot("profibus-parameter-table");
 
   typeInto(rowOf(QStringLiteral("Damping")), QStringLiteral("4"));
   waitForStatus(QStringLiteral("Damping"), QStringLiteral("Changed"));
+  rightClick(rowOf(QStringLiteral("Damping")), 1);
   updateModified();
+  EXPECT_EQ(dialogs.seen().filter(QStringLiteral("menu: ")).size(), 1) << "the right-click in the value column opened none";
   EXPECT_EQ(writes(false), Lines{"01 24"});
+
+  // An enumeration through its combo: the temperature unit (slot 3, index 32).
+  doubleClick(rowOf(QStringLiteral("Temperature unit")), 1);
+  QComboBox* combo = nullptr;
+  ASSERT_TRUE(waitFor([&] { return (combo = table().viewport()->findChild<QComboBox*>()) && combo->view()->isVisible(); }));
+  EXPECT_EQ(combo->currentText(), QStringLiteral("°C"));
+  combo->view()->setCurrentIndex(combo->model()->index(combo->findText(QStringLiteral("K")), 0));
+  QTest::keyClick(combo->view(), Qt::Key_Return);
+  waitForStatus(QStringLiteral("Temperature unit"), QStringLiteral("Changed"));
+  EXPECT_EQ(cell(QStringLiteral("Temperature unit"), 1), QStringLiteral("K"));
+  updateModified();
+  EXPECT_EQ(writes(false), (Lines{"01 24", "03 20"}));
 
   trigger(ActionId::Function);
   ASSERT_TRUE(waitFor([&] { return rowOf(QStringLiteral("Configuration")) >= 0; }));
@@ -220,9 +247,32 @@ TEST_F(EndToEnd, ProfibusEverydayPath) {
       .ok(QStringLiteral("Acknowledge: The damping is now"));
   doubleClick(rowOf(QStringLiteral("Set the damping")), 0);
   ASSERT_TRUE(waitFor([&] { return dialogs.done() && !device().busy(); })) << seen();
-  EXPECT_EQ(writes(false), (Lines{"01 24", "01 24"}));
+  EXPECT_EQ(writes(false), (Lines{"01 24", "03 20", "01 24"}));
   screenshot("profibus-function-view");
+
+  dialogs.yes(QStringLiteral("WARNING: Are you sure to quit?"));
+  trigger(ActionId::Disconnect);
+  ASSERT_TRUE(waitFor([&] { return !device().session().connected(); }));
+  EXPECT_EQ(window->connectionPane()->text(), QStringLiteral("Status: Disconnected"));
+  EXPECT_EQ(model().rowCount(), 0);
   closeWindow();
+}
+
+TEST_F(EndToEnd, ProfibusWriteBeforeAnyReadAsksTwiceAndSendsTheDefaults) {
+  plug("profibus", 5, "profibus-pressure.ini");
+  openWindow();
+  connectAs(0);
+  dialogs
+      .yes(QStringLiteral(
+          "WARNING: Read operation has not been implemented. The default value will be downloaded to the transmitter!"))
+      .yes(QStringLiteral("WARNING: Please confirm to download default data to the transmitter again?"));
+  trigger(ActionId::Write);
+  ASSERT_TRUE(waitFor([&] { return dialogs.done() && !device().busy(); })) << seen();
+  EXPECT_TRUE(dialogs.seen().contains(QStringLiteral("progress: Download data to transmitter, please wait... ...")))
+      << seen();
+  EXPECT_EQ(writes(false), (Lines{"01 21", "01 22", "01 24", "01 6A", "03 20", "00 12"}))
+      << "each variable of the download menu once, in its order";
+  EXPECT_EQ(cell(QStringLiteral("Damping"), 3), QStringLiteral("Loaded"));
 }
 
 }  // namespace

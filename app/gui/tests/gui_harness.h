@@ -174,6 +174,18 @@ class DialogScript : public QObject {
   QStringList seen_;
 };
 
+// A widget as it looks, into $TAVRIN_SCREENSHOTS when it is set, for people
+// to look at; no test compares pixels.
+inline void saveScreenshot(QWidget& widget, const std::string& name) {
+  const char* dir = std::getenv("TAVRIN_SCREENSHOTS");
+  if (!dir || !*dir) return;
+  std::filesystem::create_directories(dir);
+  // The same tests run offscreen and on a real X server (x11_test.cpp).
+  const std::string prefix = QGuiApplication::platformName() == QStringLiteral("xcb") ? "x11-" : "";
+  const std::string path = std::string(dir) + "/" + prefix + name + ".png";
+  EXPECT_TRUE(widget.grab().save(QString::fromStdString(path))) << path;
+}
+
 inline bool waitFor(const std::function<bool()>& condition, int milliseconds = 30000) {
   return QTest::qWaitFor(condition, milliseconds);
 }
@@ -350,14 +362,7 @@ class GuiTest : public ::testing::Test {
     return last;
   }
 
-  // For people to look at; no test compares pixels.
-  void screenshot(const std::string& name) const {
-    const char* dir = std::getenv("TAVRIN_SCREENSHOTS");
-    if (!dir || !*dir) return;
-    fs::create_directories(dir);
-    const std::string path = std::string(dir) + "/" + name + ".png";
-    EXPECT_TRUE(window->grab().save(QString::fromStdString(path))) << path;
-  }
+  void screenshot(const std::string& name) const { saveScreenshot(*window, name); }
 
   app::testing::TestProgramFolder& folder = app::testing::realDrivers();
   DialogScript dialogs;

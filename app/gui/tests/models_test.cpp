@@ -154,6 +154,7 @@ TEST_F(Models, AScreenReaderHearsColumnValueAndState) {
   EXPECT_EQ(model.index(1, 1).data(Qt::AccessibleDescriptionRole).toString(), QStringLiteral("editable"));
   EXPECT_EQ(model.index(1, 2).data(Qt::AccessibleDescriptionRole).toString(), QStringLiteral("read-only"));
   EXPECT_EQ(model.index(0, 0).data(Qt::AccessibleTextRole).toString(), QStringLiteral(">>  Setup"));
+  EXPECT_EQ(model.index(0, 2).data(Qt::AccessibleTextRole).toString(), QStringLiteral(">>  Setup")) << "one heading";
   EXPECT_EQ(model.index(3, 1).data(Qt::AccessibleDescriptionRole).toString(),
             QStringLiteral("set: Low, Sensor; editable"));
   EXPECT_EQ(model.index(1, 0).data(Qt::AccessibleDescriptionRole).toString(), QStringLiteral("read-only"));

@@ -35,6 +35,10 @@ TEST(QtSeam, AWorkersErrorBoxIsShownOnTheGuiThreadWhileTheWorkerWaits) {
     auto* progress = qobject_cast<ProgressDialog*>(box.parentWidget());
     progressShown = progress && progress->isVisible() && progress->percentLabel()->text() == QStringLiteral("40%") &&
                     progress->bar()->value() == 40;
+    EXPECT_EQ(static_cast<QMessageBox&>(box).icon(), QMessageBox::Critical);
+    EXPECT_EQ(static_cast<QMessageBox&>(box).standardButtons(), QMessageBox::Ok);
+    if (progress) saveScreenshot(*progress, "progress-dialog");
+    saveScreenshot(box, "error-box");
     box.accept();
   });
   const bool finished = ui.runProgress("Download data to transmitter, please wait... ...", [&](ui::Progress& p) {
@@ -82,7 +86,13 @@ TEST(QtSeam, CancelAsksTheWorkToStopAndTheDialogWaitsForIt) {
 TEST(QtSeam, QuestionsPromptsAndChoicesFromAWorkerWaitForTheirAnswers) {
   QtUserInterface ui;
   DialogScript dialogs;
-  dialogs.no(QStringLiteral("WARNING: WARNING: Are you sure?"))
+  dialogs.expect(QStringLiteral("WARNING: WARNING: Are you sure?"), [](QDialog& d) {
+          auto& box = static_cast<QMessageBox&>(d);
+          EXPECT_EQ(box.icon(), QMessageBox::Warning);
+          EXPECT_EQ(box.standardButtons(), QMessageBox::Yes | QMessageBox::No);
+          saveScreenshot(box, "warning-question");
+          box.button(QMessageBox::No)->click();
+        })
       .enter(QStringLiteral("promptDialog Damping"), QStringLiteral("2.5"))
       .choose(QStringLiteral("choiceDialog Unit"), 1)
       .cancel(QStringLiteral("choiceDialog Unit"));

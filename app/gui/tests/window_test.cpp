@@ -1,7 +1,9 @@
 // The main window's commands: menus, accelerators, toolbar and status bar,
 // the actions' states in each view, the View toggles and the About box;
 // the table's clipboard and edits that race a refill.
+#include <QAccessible>
 #include <QClipboard>
+#include <QElapsedTimer>
 #include <QRegularExpression>
 #include <QLabel>
 #include <QStatusBar>
@@ -100,6 +102,43 @@ TEST_F(Window, MenusToolbarAndStatusBarAsSpecified) {
   EXPECT_TRUE(dialogs.done());
 }
 
+// Every control a screen reader reaches in the window, the table's cells
+// and the tree's items included, says what it is.
+TEST_F(Window, EveryControlHasANameForAScreenReader) {
+  plug("modbus", 1, "modbus-pressure.ini");
+  openWindow();
+  connectAs(0);
+  QStringList nameless;
+  int cells = 0;
+  std::function<void(QAccessibleInterface*, int)> walk = [&](QAccessibleInterface* at, int depth) {
+    // What is not shown (the toolbar's overflow button) is not reached.
+    if (!at || depth > 12 || at->state().invisible) return;
+    switch (at->role()) {
+      case QAccessible::Button:
+      case QAccessible::CheckBox:
+      case QAccessible::ComboBox:
+      case QAccessible::EditableText:
+      case QAccessible::MenuItem:
+      case QAccessible::Table:
+      case QAccessible::Tree:
+      case QAccessible::TreeItem:
+      case QAccessible::Cell:
+      case QAccessible::ToolBar:
+      case QAccessible::StatusBar:
+      case QAccessible::MenuBar:
+        if (at->text(QAccessible::Name).trimmed().isEmpty())
+          nameless << QStringLiteral("%1 %2").arg(at->role()).arg(at->object() ? at->object()->objectName() : QString());
+        break;
+      default: break;
+    }
+    if (at->role() == QAccessible::Cell) ++cells;
+    for (int i = 0; i < at->childCount(); ++i) walk(at->child(i), depth + 1);
+  };
+  walk(QAccessible::queryAccessibleInterface(window.get()), 0);
+  EXPECT_EQ(nameless, QStringList{});
+  EXPECT_GE(cells, model().rowCount() * 4) << "the table's cells are reached";
+}
+
 TEST_F(Window, ActionsFollowTheSessionInEveryView) {
   plug("modbus", 1, "modbus-pressure.ini");
   openWindow();
@@ -107,6 +146,10 @@ TEST_F(Window, ActionsFollowTheSessionInEveryView) {
                                    "-Function -Calibration -Disconnect +*Modbus +Profibus -HART ";
   EXPECT_EQ(viewStates(), disconnected);
   EXPECT_TRUE(action(ActionId::Connect)->isEnabled());
+  // A disabled command's accelerator does nothing (Read would say that it
+  // works only in the parameter table).
+  keys(QKeySequence(Qt::CTRL | Qt::Key_O));
+  EXPECT_EQ(dialogs.seen(), QStringList{});
 
   connectAs(0);
   EXPECT_EQ(viewStates(), "+Read +Write +Import +Export +Update modified variables -COM Setting +*Parameter "
@@ -187,6 +230,10 @@ TEST_F(Window, ClipboardCopiesCutsAndPastesThroughTheEditCommit) {
   EXPECT_EQ(cell(QStringLiteral("Damping"), 1).trimmed(), QStringLiteral("0.0"));
   EXPECT_EQ(cell(QStringLiteral("Damping"), 3), QStringLiteral("Initial value"));
 
+  selectCell(damping, 2);
+  keys(QKeySequence(Qt::CTRL | Qt::Key_C));
+  EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("s\n")) << "the window's Copy, not the view's own";
+
   // Cut copies, and empties what can be emptied.
   const int tag = rowOf(QStringLiteral("Tag"));
   selectCell(tag, 1);
@@ -199,6 +246,65 @@ TEST_F(Window, ClipboardCopiesCutsAndPastesThroughTheEditCommit) {
   keys(QKeySequence(Qt::CTRL | Qt::Key_X));
   EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("\n")) << "nothing read yet";
   EXPECT_EQ(cell(QStringLiteral("Serial number"), 3), QStringLiteral("Initial value")) << "read only: only copied";
+}
+
+TEST_F(Window, TheGridsNotificationsFollowTheirRules) {
+  plug("modbus", 1, "modbus-pressure.ini");
+  openWindow();
+  connectAs(0);
+  int stops = 0;
+  device().session().setBackgroundRefresh([] {}, [&] { ++stops; });
+
+  // Beginning an edit stops the background refresh; its end commits later.
+  const int damping = rowOf(QStringLiteral("Damping"));
+  selectCell(damping, 1);
+  table().edit(model().index(damping, 1));
+  EXPECT_EQ(stops, 1);
+  QPointer<QLineEdit> editor = table().viewport()->findChild<QLineEdit*>();
+  ASSERT_TRUE(editor);
+  editor->selectAll();
+  QTest::keyClicks(editor, QStringLiteral("1.5"));
+  QElapsedTimer sinceTheEnd;
+  sinceTheEnd.start();
+  QTest::keyClick(editor, Qt::Key_Return);
+  EXPECT_EQ(cell(damping, 3), QStringLiteral("Initial value")) << "not committed at once";
+  ASSERT_TRUE(waitFor([&] { return cell(QStringLiteral("Damping"), 3) == QStringLiteral("Changed"); })) << seen();
+  EXPECT_GE(sinceTheEnd.elapsed(), DeviceWindow::kCommitDelayMs);
+
+  // A right-click in the first column of the parameter view opens the
+  // pop-up, a moment later.
+  auto popup = [] { return qobject_cast<QMenu*>(QApplication::activePopupWidget()); };
+  rightClick(rowOf(QStringLiteral("Damping")), 0);
+  EXPECT_EQ(popup(), nullptr) << "not at once";
+  ASSERT_TRUE(waitFor([&] { return popup() != nullptr; }));
+  EXPECT_EQ(popup(), device().contextMenu());
+  popup()->close();
+  dialogs.clearSeen();
+
+  // In the function and calibration views it opens nothing; a double-click
+  // acts there, in the first column only, and in the calibration view only
+  // on methods.
+  trigger(ActionId::Function);
+  rightClick(rowOf(QStringLiteral("Measurement")), 0);
+  trigger(ActionId::Calibration);
+  const int setDamping = rowOf(QStringLiteral("Set the damping"));
+  ASSERT_GE(setDamping, 0);
+  rightClick(setDamping, 0);
+  doubleClick(rowOf(QStringLiteral("Lower range value")), 0);
+  doubleClick(setDamping, 1);
+  EXPECT_EQ(dialogs.seen(), QStringList{});
+  dialogs.enter(QStringLiteral("promptDialog"), QStringLiteral("3"))
+      .ok(QStringLiteral("Acknowledge: The damping is now"));
+  doubleClick(setDamping, 0);
+  ASSERT_TRUE(waitFor([&] { return dialogs.done() && !device().busy(); })) << seen();
+  EXPECT_EQ(writes(true), Lines{"10 0006"}) << "the method wrote the damping";
+
+  // Back in the parameter view the next right-click is the only pop-up.
+  trigger(ActionId::Parameter);
+  rightClick(rowOf(QStringLiteral("Tag")), 0);
+  ASSERT_TRUE(waitFor([&] { return popup() != nullptr; }));
+  popup()->close();
+  EXPECT_EQ(dialogs.seen().filter(QStringLiteral("menu: ")).size(), 1) << seen();
 }
 
 TEST_F(Window, AnEditGoesToItsVariableWhereverTheTableShowsIt) {

@@ -1,7 +1,9 @@
 // The program itself under a real X server: tavrin started on an Xvfb of
 // 1024 x 768 comes up titled from com.ini, 1100 x 700 at (-38, 22), and
-// closes with exit status 0 when the window manager asks it to. Skipped
-// when Xvfb is not installed (scripts/setup.sh installs it).
+// closes with exit status 0 when the window manager asks it to; the
+// everyday path of end_to_end_test.cpp passes on an X server too (its
+// screenshots then come from there). Skipped when Xvfb is not installed
+// (scripts/setup.sh installs it).
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
@@ -29,6 +31,18 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
+
+// The environment of this process without the display it may name.
+std::vector<std::string> environmentFor(const std::string& display) {
+  std::vector<std::string> env;
+  for (char** e = environ; *e; ++e) {
+    const std::string entry = *e;
+    if (entry.rfind("DISPLAY=", 0) != 0 && entry.rfind("QT_QPA_PLATFORM=", 0) != 0) env.push_back(entry);
+  }
+  env.push_back("DISPLAY=" + display);
+  env.push_back("QT_QPA_PLATFORM=xcb");
+  return env;
+}
 
 std::optional<std::string> findProgram(const std::string& name) {
   const char* path = std::getenv("PATH");
@@ -79,7 +93,7 @@ void stop(pid_t& pid) {
 // An Xvfb of its own, on the first display number it finds free.
 class VirtualDisplay {
  public:
-  explicit VirtualDisplay(const std::string& xvfb) {
+  explicit VirtualDisplay(const std::string& xvfb, const std::string& screen = "1024x768x24") {
     int fds[2];
     if (::pipe(fds) != 0) return;
     posix_spawn_file_actions_t actions;
@@ -88,7 +102,7 @@ class VirtualDisplay {
     posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
     std::vector<std::string> env;
     for (char** e = environ; *e; ++e) env.emplace_back(*e);
-    pid_ = spawn({xvfb, "-displayfd", std::to_string(fds[1]), "-screen", "0", "1024x768x24", "-nolisten", "tcp"},
+    pid_ = spawn({xvfb, "-displayfd", std::to_string(fds[1]), "-screen", "0", screen, "-nolisten", "tcp"},
                  env, &actions);
     posix_spawn_file_actions_destroy(&actions);
     ::close(fds[1]);
@@ -205,13 +219,7 @@ TEST(UnderX, TheProgramComesUpTitledAt1100By700AndClosesWithStatusZero) {
   const std::string title = "Tavrin – Prüfstand 3";
   folder.write("com.ini", "[COMMUNICATION]\nTYPE=MODBUS\nPORT=5\n[TITLE]\nNAME=" + title + "\n");
 
-  std::vector<std::string> env;
-  for (char** e = environ; *e; ++e) {
-    const std::string entry = *e;
-    if (entry.rfind("DISPLAY=", 0) != 0 && entry.rfind("QT_QPA_PLATFORM=", 0) != 0) env.push_back(entry);
-  }
-  env.push_back("DISPLAY=" + display.name());
-  env.push_back("QT_QPA_PLATFORM=xcb");
+  const std::vector<std::string> env = environmentFor(display.name());
   const auto started = Clock::now();
   pid_t tavrin = spawn({TAVRIN_DIST_DIR "tavrin", "--folder", folder.path()}, env);
   ASSERT_GT(tavrin, 0);
@@ -248,6 +256,27 @@ TEST(UnderX, TheProgramComesUpTitledAt1100By700AndClosesWithStatusZero) {
   EXPECT_EQ(*status, 0);
   ::testing::Test::RecordProperty(
       "close_to_exit_ms", std::to_string(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - asked).count()));
+}
+
+TEST(UnderX, TheEverydayPathPassesOnARealXServer) {
+  const auto xvfb = findProgram("Xvfb");
+  if (!xvfb) GTEST_SKIP() << "Xvfb is not installed (scripts/setup.sh installs xvfb)";
+  VirtualDisplay display(*xvfb, "1280x1024x24");
+  ASSERT_FALSE(display.name().empty()) << "Xvfb did not start";
+
+  const tavrin::testing::TempDir out;
+  const std::string log = out.file("gui_tests.log");
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_adddup2(&actions, 1, 2);
+  pid_t tests = spawn({GUI_TESTS, "--gtest_filter=EndToEnd.*"}, environmentFor(display.name()), &actions);
+  posix_spawn_file_actions_destroy(&actions);
+  ASSERT_GT(tests, 0);
+  const auto status = waitExit(tests, 240s);
+  if (!status) stop(tests);
+  ASSERT_TRUE(status) << "the window's tests did not end\n" << tavrin::testing::TempDir::slurp(log);
+  EXPECT_EQ(*status, 0) << tavrin::testing::TempDir::slurp(log);
 }
 
 }  // namespace
