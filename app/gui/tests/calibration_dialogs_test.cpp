@@ -168,7 +168,11 @@ class CalibrationDialogs : public GuiTest {
                                           QStringLiteral("-singlefile"), pdf, QString::fromStdString(prefix)});
     EXPECT_EQ(status, 0) << pdf.toStdString();
     EXPECT_GT(fs::file_size(prefix + ".png"), 1000u);
-    if (dir && *dir) fs::copy_file(pdf.toStdString(), prefix + ".pdf", fs::copy_options::overwrite_existing);
+    if (!dir || !*dir) return;
+    fs::copy_file(pdf.toStdString(), prefix + ".pdf", fs::copy_options::overwrite_existing);
+    QString csv = pdf;
+    csv.replace(csv.size() - 4, 4, QStringLiteral(".csv"));
+    fs::copy_file(csv.toStdString(), prefix + ".csv", fs::copy_options::overwrite_existing);
   }
   // Every collection point of a report in turn: rows of one transmitter
   // and point each, with the values of its database as downloaded.
