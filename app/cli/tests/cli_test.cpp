@@ -4,6 +4,7 @@
 #include <signal.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <thread>
@@ -242,6 +243,54 @@ TEST_F(CliTest, CtrlCAnswersTheResendQuestionNo) {
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 130) << r.err;
   EXPECT_TRUE(has(r.err, "tavrin-cli: not resending (Ctrl+C)\n")) << r.err;
   EXPECT_LT(count(r.err, "tavrin-cli: resending ("), 3u) << r.err;
+}
+
+// The rows from the "Configuration" band on: parameters that stay as they
+// are, unlike the measurements above them.
+Lines configurationRows(const Outcome& r) {
+  Lines rows = r.outLines();
+  const auto band = std::find(rows.begin(), rows.end(), "Configuration");
+  return band == rows.end() ? Lines{} : Lines(band + 1, rows.end());
+}
+
+// A reply that comes after its time-out lands in the next requests'
+// windows: it must never be shown as another parameter's value. Every row
+// shown as Loaded is the transmitter's own value; rows may fail instead.
+TEST_F(CliTest, LateRepliesNeverShowAsAnotherParametersValue) {
+  const struct {
+    const char* bus;
+    int address;
+    const char* profile;
+    const char* fault;
+  } cases[] = {{"modbus", 1, "modbus-pressure.ini", "late=2500,register=6"},
+               {"modbus", 1, "modbus-pressure.ini", "late=2500,register=6,count=1"},
+               {"profibus", 5, "profibus-pressure.ini", "late=1000,slot=1,index=36"},
+               {"profibus", 5, "profibus-pressure.ini", "late=1000,slot=1,index=36,count=1"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.bus);
+    plug(c.bus, c.address, c.profile);
+    const Outcome clean = cli({"--user", "specialist", "connect", "read", "table"});
+    ASSERT_EQ(clean.status, 0) << clean.err;
+    const Lines expected = configurationRows(clean);
+    ASSERT_GE(expected.size(), 5u) << clean.out;
+
+    sim.reset();
+    sim = std::make_unique<testing::Simulator>(c.bus, folder.portLink(5), TAVRIN_SOURCE_DIR "sim/profiles/" +
+                                                                               std::string(c.profile),
+                                               Lines{"--fault", c.fault});
+    ASSERT_TRUE(sim->ready());
+    const Outcome late = cli({"--user", "specialist", "connect", "read", "table"});
+    SCOPED_TRACE(c.fault);
+    if (late.status != 0) {
+      // A read that fails says so.
+      EXPECT_EQ(late.status, 1);
+      EXPECT_TRUE(has(late.err, "failed!")) << late.err;
+    }
+    // Every row shown is the row of the clean run: the same value, Loaded.
+    for (const std::string& row : configurationRows(late))
+      EXPECT_TRUE(std::find(expected.begin(), expected.end(), row) != expected.end()) << "a wrong value: " << row;
+    sim.reset();
+  }
 }
 
 TEST_F(CliTest, PasswordFileAnswersTheSpecialistChoiceAndTheChange) {

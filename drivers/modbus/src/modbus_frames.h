@@ -12,6 +12,7 @@ namespace tavrin::ostrelle {
 enum class Status : uint8_t {
   Ok = 0,
   CrcError = 20,
+  FrameFormat = 21,
   CannotBuild = 24,
   NoResponse = 25,
   OddByteCount = 129,

@@ -113,9 +113,23 @@ bool CMyModbusComm::Transact(const Request& request) {
     if (written &&
         changed_.wait_for(lock, timing_.addressWait, [this] { return parser_.addressSeen(); }))
       ok = changed_.wait_for(lock, timing_.frameWait, [this] { return parser_.frameComplete(); });
+    if (ok) {
+      // A slave answers in turn: a late reply to an earlier request comes
+      // just before the reply to this one. The pause after the attempt is
+      // spent listening until the line is quiet, so that a second reply
+      // that differs is heard and the attempt fails rather than taking
+      // either. Bytes that keep coming stretch it up to the frame wait.
+      const auto limit = std::chrono::steady_clock::now() + timing_.frameWait;
+      while (!parser_.conflicting()) {
+        const auto until = std::min(lastReceived_ + timing_.postAttemptPause, limit);
+        if (std::chrono::steady_clock::now() >= until) break;
+        changed_.wait_until(lock, until);
+      }
+      ok = !parser_.conflicting();
+    }
     parser_.endAttempt();
   }
-  std::this_thread::sleep_for(timing_.postAttemptPause);
+  if (!ok) std::this_thread::sleep_for(timing_.postAttemptPause);
   return ok;
 }
 
@@ -128,6 +142,7 @@ void CMyModbusComm::OnRxData(const uint8_t* data, size_t length) {
   {
     std::lock_guard lock(lock_);
     if (BlockPurge() != attemptPurge_) return;
+    lastReceived_ = std::chrono::steady_clock::now();
     parser_.feed({data, length});
   }
   changed_.notify_all();
