@@ -32,6 +32,15 @@
  * an earlier request and the reply to this one, back to back) fails the
  * attempt. A reply that does not fit is never data: the attempt goes on
  * waiting, and ends with 21 when nothing else came.
+ *
+ * A slave answers in turn, so a reply that came too late for its attempt
+ * arrives ahead of a later request's reply, or alone when that one is lost,
+ * and a read reply names no register. The library therefore counts the
+ * attempts that ended without their reply (for 10 s after each) and the
+ * late replies that arrive, also those discarded before a request: when
+ * every reply an attempt heard may be one still owed to another request
+ * that it fits as well (same slave, function and size), the attempt fails
+ * with 21 and the next one is answered in the ordinary way.
  */
 #ifndef OSTRELLE_H
 #define OSTRELLE_H
@@ -49,7 +58,8 @@ extern "C" {
 #define OSTRELLE_CRC_ERROR 20            /* a reply failed its CRC check */
 #define OSTRELLE_FRAME_FORMAT 21         /* replies that do not fit the request: another
                                             byte count, another value echoed by function 6,
-                                            or two that differ */
+                                            two that differ, or one that may be owed to
+                                            another request */
 #define OSTRELLE_CANNOT_BUILD 24         /* write request impossible (function, count) */
 #define OSTRELLE_NO_RESPONSE 25          /* no complete reply in time; also a closed or vanished port */
 #define OSTRELLE_ODD_BYTE_COUNT 129      /* Mb_Write given an odd byte count */

@@ -43,4 +43,14 @@ Request buildReadRequest(uint8_t slave, uint8_t function, uint16_t start, uint16
 std::optional<Request> buildWriteRequest(uint8_t slave, uint8_t function, uint16_t start,
                                          std::span<const uint8_t> data);
 
+// The byte count a read reply to request must carry (2 per register, 1 per
+// 8 coils or inputs, rounded up); -1 when request is no read (1 to 4).
+int expectedByteCount(std::span<const uint8_t> request);
+
+// Whether a complete reply (its CRC checked) fits request: from the slave
+// asked, with the function asked or its exception form, and then the byte
+// count asked (reads) or the echo of the start register and of the value
+// (6) or the quantity (16).
+bool replyFits(std::span<const uint8_t> request, std::span<const uint8_t> reply);
+
 }  // namespace tavrin::ostrelle

@@ -128,6 +128,13 @@ bool CMyModbusComm::Transact(const Request& request) {
       ok = !parser_.conflicting();
     }
     parser_.endAttempt();
+    // A reply that may be owed to another request is not this one's.
+    if (written) {
+      const bool own = unanswered_.attemptEnded(request.view(), parser_.received(), parser_.repliesHeard(), ok,
+                                                std::chrono::steady_clock::now());
+      if (ok && !own) parser_.setLastError(code(Status::FrameFormat));
+      ok = ok && own;
+    }
   }
   if (!ok) std::this_thread::sleep_for(timing_.postAttemptPause);
   return ok;
@@ -141,7 +148,10 @@ void CMyModbusComm::OnPurged(uint64_t purge) {
 void CMyModbusComm::OnRxData(const uint8_t* data, size_t length) {
   {
     std::lock_guard lock(lock_);
-    if (BlockPurge() != attemptPurge_) return;
+    if (BlockPurge() != attemptPurge_ || !parser_.awaiting()) {
+      unanswered_.stray({data, length});
+      return;
+    }
     lastReceived_ = std::chrono::steady_clock::now();
     parser_.feed({data, length});
   }

@@ -10,6 +10,7 @@
 #include "modbus_frames.h"
 #include "my_serial_port.h"
 #include "reply_parser.h"
+#include "unanswered_requests.h"
 
 namespace tavrin::ostrelle {
 
@@ -67,6 +68,9 @@ class CMyModbusComm : public CMySerialPort {
   // When the last block of the current attempt arrived.
   std::chrono::steady_clock::time_point lastReceived_{};
   ModbusTiming timing_;
+  // Replies still owed to requests whose attempts went unanswered; fed the
+  // bytes that no attempt takes.
+  UnansweredRequests unanswered_;
 };
 
 }  // namespace tavrin::ostrelle

@@ -23,13 +23,9 @@ void ReplyParser::beginAttempt(std::span<const uint8_t> request) {
   conflicting_ = false;
   replyLength_ = 0;
   echo_.fill(0);
-  expectedByteCount_ = -1;
-  if (request.size() >= 6) {
-    std::copy(request.begin() + 2, request.begin() + 6, echo_.begin());
-    const int quantity = request[4] << 8 | request[5];
-    if (request[1] == 1 || request[1] == 2) expectedByteCount_ = (quantity + 7) / 8;
-    if (request[1] == 3 || request[1] == 4) expectedByteCount_ = 2 * quantity;
-  }
+  repliesHeard_ = 0;
+  expectedByteCount_ = expectedByteCount(request);
+  if (request.size() >= 6) std::copy(request.begin() + 2, request.begin() + 6, echo_.begin());
   reset();
   awaiting_ = true;
 }
@@ -59,6 +55,7 @@ void ReplyParser::feed(std::span<const uint8_t> block) {
         i = ++rejections;
         break;
       case Step::Complete:
+        ++repliesHeard_;
         if (!frameComplete_) {
           std::copy_n(buffer_.begin(), length_, reply_.begin());
           replyLength_ = length_;

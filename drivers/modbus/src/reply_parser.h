@@ -59,6 +59,8 @@ class ReplyParser {
   // Two different complete replies to this attempt's request: neither can
   // be taken for its answer.
   bool conflicting() const { return conflicting_; }
+  // Complete replies that fit, in this attempt so far (equal ones count).
+  size_t repliesHeard() const { return repliesHeard_; }
   State state() const { return state_; }
   FrameStatus frameStatus() const { return frameComplete_ ? FrameStatus::Complete : frameStatus_; }
   uint8_t lastError() const { return lastError_; }
@@ -97,6 +99,7 @@ class ReplyParser {
   bool addressSeen_ = false;
   bool frameComplete_ = false;
   bool conflicting_ = false;
+  size_t repliesHeard_ = 0;
   // Start register and quantity (or value) of the request, as sent.
   std::array<uint8_t, 4> echo_{};
   std::array<uint8_t, kMaxReply> buffer_{};

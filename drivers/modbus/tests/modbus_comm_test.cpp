@@ -217,6 +217,25 @@ TEST_F(ModbusCommTest, ALateReplyToAnotherRequestIsNeverTakenForData) {
   echo.get();
 }
 
+// A reply that comes after its attempt ended lands in the next request's
+// window; when the reply to that one is lost, it is alone there and of the
+// same size, and only the count of unanswered requests tells it apart.
+TEST_F(ModbusCommTest, ALateReplyAloneInAnotherRequestsWindowIsNotTaken) {
+  auto lost = answerOnce(pty, 8, {});
+  EXPECT_EQ(read(3, 0, 2), code(Status::NoResponse));
+  lost.get();
+
+  auto late = answerOnce(pty, 8, framed("01 03 02 04 6D"));  // register 0's value
+  EXPECT_EQ(read(3, 1, 2), code(Status::FrameFormat));
+  EXPECT_EQ(length, 0xEE);
+  late.get();
+
+  auto right = answerOnce(pty, 8, framed("01 03 02 03 E9") + framed("01 03 02 03 E9"));
+  EXPECT_EQ(read(3, 1, 2), 0) << "register 1's late reply, then its own";
+  EXPECT_EQ(dataHex(), "03 E9");
+  right.get();
+}
+
 TEST_F(ModbusCommTest, ASecondReplyJustAfterTheFirstIsHeardBeforeTheAttemptEnds) {
   ASSERT_TRUE(comm.setTiming({500ms, 500ms, 100ms, 100ms}));
   auto slave = std::async(std::launch::async, [this] {
