@@ -2,7 +2,9 @@
 # Sets everything up (scripts/setup.sh) and runs the program's main job:
 # for each bus, tavrin-sim plays a sample transmitter on a pseudo-terminal
 # that a program folder of its own sees as COM1, and tavrin-cli connects,
-# reads every parameter and prints the parameter table.
+# reads every parameter and prints the parameter table. Run from a terminal
+# of a desktop session, it then opens the window on the Modbus transmitter
+# (scripts/window.sh); without a display or a terminal it ends there.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 bash "$root/scripts/setup.sh"
@@ -52,3 +54,8 @@ INI
 
 demo modbus 1 modbus-pressure.ini
 demo profibus 5 profibus-pressure.ini
+
+if { [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; } && [ -t 0 ] && [ -t 1 ]; then
+  echo "== the window: bash scripts/window.sh modbus (close it to end the demo)"
+  bash "$root/scripts/window.sh" modbus
+fi

@@ -9,7 +9,8 @@ cd "$root"
 packages=(
   g++ cmake ninja-build ccache pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
-  qt6-base-dev
+  qt6-base-dev qt6-svg-dev libxcb1-dev
+  fonts-liberation xvfb xauth
   libmodbus-dev python3-pymodbus socat
   liblua5.4-dev
 )

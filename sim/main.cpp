@@ -13,6 +13,7 @@
 #include "platform/key_file.h"
 #include "sim/modbus_line.h"
 #include "sim/pa_adapter.h"
+#include "sim/plant.h"
 #include "sim/profile.h"
 #include "sim/pty_link.h"
 #include "sim/simulator.h"
@@ -24,7 +25,7 @@ using namespace tavrin;
 constexpr const char* kUsage =
     "usage: tavrin-sim --bus modbus|profibus --link PATH --profile FILE\n"
     "                  [--pace[=BITS]] [--trace FILE] [--save FILE] [--memory FILE]\n"
-    "                  [--fault SPEC]...\n";
+    "                  [--fault SPEC]... [--plant FILE] [--no-noise]\n";
 
 platform::EventSignal* gStop = nullptr;
 
@@ -35,7 +36,8 @@ extern "C" void onSignal(int) {
 }
 
 struct Options {
-  std::string bus, profile, save, memory;
+  std::string bus, profile, save, memory, plant;
+  bool noNoise = false;
   std::vector<std::string> faults;
   sim::LinkOptions link;
 };
@@ -69,7 +71,10 @@ int main(int argc, char** argv) {
       return 0;
     } else if (takeValue(argc, argv, &i, "--bus", &o.bus) || takeValue(argc, argv, &i, "--link", &o.link.path) ||
                takeValue(argc, argv, &i, "--profile", &o.profile) || takeValue(argc, argv, &i, "--trace", &o.link.tracePath) ||
-               takeValue(argc, argv, &i, "--save", &o.save) || takeValue(argc, argv, &i, "--memory", &o.memory)) {
+               takeValue(argc, argv, &i, "--save", &o.save) || takeValue(argc, argv, &i, "--memory", &o.memory) ||
+               takeValue(argc, argv, &i, "--plant", &o.plant)) {
+    } else if (arg == "--no-noise") {
+      o.noNoise = true;
     } else if (takeValue(argc, argv, &i, "--fault", &value)) {
       o.faults.push_back(value);
     } else if (arg == "--pace") {
@@ -99,6 +104,17 @@ int main(int argc, char** argv) {
     if (!fault) return usage(error);
     profile->setup.faults.push_back(*fault);
   }
+
+  // The transmitters with a sensor follow the plant file, or a plant at rest.
+  std::unique_ptr<sim::Plant> plant;
+  if (o.plant.empty()) plant = std::make_unique<sim::FixedPlant>();
+  else plant = std::make_unique<sim::PlantFile>(o.plant);
+  for (sim::PaTransmitter& device : profile->setup.profibus) {
+    device.setPlant(plant.get());
+    if (o.noNoise) device.disableNoise();
+  }
+  if (o.noNoise)
+    for (sim::ModbusSlave& slave : profile->setup.modbus) slave.disableNoise();
 
   platform::EventSignal stop;
   gStop = &stop;

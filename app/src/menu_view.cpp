@@ -20,6 +20,19 @@ void MenuView::clear() {
   tree_.clear();
   rows_.clear();
   table_.rows.clear();
+  notices_.tableChanged();
+  notices_.treeChanged();
+}
+
+void MenuView::selectTreeItem(int item) {
+  if (item < -1 || item >= static_cast<int>(tree_.items().size())) return;
+  tree_.select(item);
+  notices_.treeChanged();
+}
+
+void MenuView::setTreeItemExpanded(int item, bool expanded) {
+  if (item < 0 || item >= static_cast<int>(tree_.items().size())) return;
+  tree_.item(item).expanded = expanded;
 }
 
 void MenuView::walk(const EddNode* menu, uint32_t flags) {
@@ -35,6 +48,7 @@ void MenuView::walk(const EddNode* menu, uint32_t flags) {
     walkMenu(*menu, flags, 0, 0, root);
   }
   if ((flags & walk::Tree) && root >= 0) tree_.item(root).expanded = true;
+  if (flags & (walk::Tree | walk::RestoreTree)) notices_.treeChanged();
   if (flags & walk::RestoreTree) {
     const int selected = tree_.restore(saved_);
     if (selected >= 0 && onRestored_) onRestored_(selected);
@@ -115,7 +129,11 @@ void MenuView::fillVariable(const Row& row, uint32_t flags, TableRow& out) {
       value.items = vars.enumDescriptions(id);
     } else if (e->typeTag == +Tag::BitEnumerated) {
       value.kind = CellKind::CheckCombo;
-      for (const auto& bit : vars.bitEnumerators(id)) value.items.push_back(bit.description);
+      for (const auto& bit : vars.bitEnumerators(id)) {
+        value.items.push_back(bit.description);
+        value.itemBits.push_back(bit.value);
+      }
+      if (const auto v = vars.value(id)) value.bitValue = static_cast<uint32_t>(v->bits);
     }
   }
   if (valueCellWritable(handling, row.qualifiers)) {
@@ -128,6 +146,7 @@ void MenuView::fillVariable(const Row& row, uint32_t flags, TableRow& out) {
 void MenuView::setValueText(int row, std::string text) {
   if (row < 1 || static_cast<size_t>(row) > table_.rows.size()) return;
   table_.rows[static_cast<size_t>(row - 1)].cells[1].text = std::move(text);
+  notices_.rowsChanged(row, row);
 }
 
 void MenuView::fill(uint32_t flags) {
@@ -162,6 +181,7 @@ void MenuView::fill(uint32_t flags) {
       model_.ui().errorBox("Error: The subitem tag of menu is error! ");
     }
   }
+  notices_.tableChanged();
 }
 
 }  // namespace tavrin::app

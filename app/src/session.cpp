@@ -22,7 +22,19 @@ DeviceSession::DeviceSession(const ProgramFiles& files, ui::UserInterface& ui, c
   reset();
 }
 
+DeviceSession::Command::Command(DeviceSession& session) : session_(session), held_(session.menuView_->notices()) {
+  if (session_.commandDepth_++ == 0) session_.stateBefore_ = session_.commandState();
+}
+
+DeviceSession::Command::~Command() {
+  // Still inside the held notices: the state notice comes with the others.
+  if (--session_.commandDepth_ == 0 && session_.commandState() != session_.stateBefore_)
+    session_.menuView_->notices().commandStateChanged();
+}
+
 DeviceSession::~DeviceSession() {
+  // The front end is going too: nobody to tell of the cleanup.
+  menuView_->notices() = SessionNotices{};
   stopRefresh();
   cleanup();
   links_.unbind();
@@ -38,6 +50,12 @@ void DeviceSession::setPause(const Pause& pause) {
   links_.setPause(pause);
 }
 
+bool DeviceSession::runBatchCalibration(builtins::BatchCalibration which) {
+  if (!batchCalibration_) return false;
+  stopRefresh();
+  return batchCalibration_(which);
+}
+
 void DeviceSession::stopRefresh() {
   if (stopRefresh_) stopRefresh_();
 }
@@ -51,6 +69,7 @@ void DeviceSession::pause(int milliseconds) {
 }
 
 void DeviceSession::start() {
+  Command command(*this);
   menuView_->clear();
   flags_ = (flags_ & ~uint32_t{0x3E}) | kFlagConnect;
   type_ = readCommunicationType(files_.comIni());
@@ -60,6 +79,7 @@ void DeviceSession::start() {
 }
 
 void DeviceSession::shutdown() {
+  Command command(*this);
   ui::WaitCursor busy(ui_);
   stopRefresh();
   reset();
@@ -67,6 +87,7 @@ void DeviceSession::shutdown() {
 }
 
 void DeviceSession::reset() {
+  Command command(*this);
   setView(ViewMode::None);
   flags_ = 0;
   readFlag_ = false;
@@ -96,6 +117,7 @@ bool DeviceSession::connect() {
   if (connected_ &&
       !ui_.warningQuestion("WARNING: Are you sure to disconnect the transmitter and reconnet a new one?"))
     return false;
+  Command command(*this);
   connected_ = false;
   descriptionPath_.clear();
   ui::WaitCursor busy(ui_);
@@ -124,6 +146,7 @@ bool DeviceSession::connect() {
 }
 
 bool DeviceSession::openDescription(const std::string& path) {
+  Command command(*this);
   const UserType chosen = chooseUserType(files_.passwordFile(), ui_);
   if (chosen == UserType::None) return false;
   if (!model_.loadDescription(path)) return false;
@@ -148,6 +171,7 @@ bool DeviceSession::openDescription(const std::string& path) {
 
 void DeviceSession::disconnect() {
   if (connected_ && !ui_.warningQuestion("WARNING: Are you sure to quit?")) return;
+  Command command(*this);
   stopRefresh();
   cleanup();
   connected_ = false;
@@ -157,6 +181,7 @@ void DeviceSession::disconnect() {
 
 void DeviceSession::chooseCommunicationType(CommunicationType type) {
   if (connected_) return;
+  Command command(*this);
   if (type == CommunicationType::Modbus && type_ == CommunicationType::Profibus) {
     links_.profibus().close();
     links_.modbus().close();
@@ -217,7 +242,7 @@ void DeviceSession::fillTable(uint32_t flags) {
 
 void DeviceSession::selectFirstTreeItem() {
   if (menuView_->tree().empty()) return;
-  menuView_->tree().select(0);
+  menuView_->selectTreeItem(0);
   treeSelection(menuView_->tree().item(0).node, false);
 }
 
@@ -248,6 +273,7 @@ bool DeviceSession::enterView(ViewMode mode) {
   const ViewLayout layout = layoutOf(mode);
   const EddNode* start = role(layout.role);
   if (view_ == mode || !start) return false;
+  Command command(*this);
   if (mode == ViewMode::Parameter)
     flags_ |= kFlagRead | kFlagWrite;
   else
@@ -273,7 +299,8 @@ bool DeviceSession::enterCalibrationView() { return enterView(ViewMode::Calibrat
 void DeviceSession::selectTreeItem(int item) {
   const auto& items = menuView_->tree().items();
   if (item < 0 || static_cast<size_t>(item) >= items.size()) return;
-  menuView_->tree().select(item);
+  Command command(*this);
+  menuView_->selectTreeItem(item);
   treeSelection(items[static_cast<size_t>(item)].node, false);
 }
 
@@ -309,6 +336,7 @@ bool DeviceSession::runMethod(const EddNode& method) {
 }
 
 void DeviceSession::refreshView() {
+  Command command(*this);
   if (view_ == ViewMode::None) {
     ui_.errorBox("Error: The current interface type is error!");
     return;
@@ -321,6 +349,7 @@ void DeviceSession::refreshView() {
 }
 
 void DeviceSession::showParameterTable() {
+  Command command(*this);
   currentMenu_ = role(Role::ParameterTable);
   if (!currentMenu_) return;
   menuView_->walk(currentMenu_, walk::Menus | walk::Variables | walk::Tree);
@@ -336,6 +365,7 @@ bool DeviceSession::doubleClick(int row, int column) {
   if (r.kind == RowKind::Text || (r.qualifiers & kQualifierReadOnly) || !r.node) return false;
   const uint16_t tag = r.node->tag;
   if (view_ == ViewMode::Calibration && tag != +Tag::Method) return false;
+  Command command(*this);
   {
     ui::WaitCursor busy(ui_);
     pause(50);
@@ -364,6 +394,7 @@ bool DeviceSession::readAll() {
     ui_.errorBox("Error: The operation can only be operated in parameter table!");
     return false;
   }
+  Command command(*this);
   stopRefresh();
   // Reading everything uses "download_variables": the description's names
   // are from the transmitter's side.
@@ -386,6 +417,7 @@ bool DeviceSession::writeAll() {
   } else if (!ui_.warningQuestion(kDefaultDownloadWarning) || !ui_.warningQuestion(kDefaultDownloadConfirmation)) {
     return false;
   }
+  Command command(*this);
   stopRefresh();
   ui::WaitCursor busy(ui_);
   const EddNode* menu = namedMenu("upload_variables");
@@ -397,6 +429,7 @@ bool DeviceSession::writeAll() {
 bool DeviceSession::writeChanged() {
   if (!ui_.warningQuestion("WARNING: The operation will only download the modified variables to the transmitter?"))
     return false;
+  Command command(*this);
   stopRefresh();
   ui::WaitCursor busy(ui_);
   if (view_ != ViewMode::Parameter) {

@@ -49,7 +49,7 @@ TEST_F(DescriptionMenusTest, ParameterTablesShowTitleBreaksAndQualifiers) {
                            "0 Temperature unit", "0 Lower range value",
                            "0 Upper range value", "0 Damping",
                            "0 Output mode", "0 Alarm enable mask",
-                           "495 text Device",
+                           "0 Display options", "495 text Device",
                            "0 Tag", "0 Serial number"}))
       << "the measuring range collection stands for its two variables";
 

@@ -43,6 +43,11 @@ double Waveform::at(double seconds, std::minstd_rand& rng) const {
   return v;
 }
 
+void Waveform::quieten() {
+  noise = 0;
+  if (kind == Kind::Noise) amplitude = 0;
+}
+
 bool ValueLimit::accepts(ByteView bytes) const {
   if (bytes.size() < end()) return false;
   double v = decodeValue(encoding, bytes.data() + offset);

@@ -33,6 +33,10 @@ bool ModbusSlave::has(ModbusTable table, uint16_t address) const {
   return isBitTable(table) ? bits(table).count(address) != 0 : registers(table).count(address) != 0;
 }
 
+void ModbusSlave::disableNoise() {
+  for (Dynamic& d : dynamics_) d.value.wave.quieten();
+}
+
 void ModbusSlave::addDynamic(ModbusTable table, uint16_t address, const DynamicValue& value) {
   dynamics_.push_back({table, address, value});
   if (isBitTable(table)) {

@@ -30,7 +30,15 @@ void PaTransmitter::addDynamic(EntryKey key, const DynamicValue& value) {
 bool PaTransmitter::isComputed(EntryKey key) const {
   bool dynamic = std::any_of(dynamics_.begin(), dynamics_.end(), [&](const Dynamic& d) { return d.key == key; });
   bool output = std::find(outputs_.begin(), outputs_.end(), key) != outputs_.end();
-  return dynamic || output || (calibration_ && key == EntryKey{trim::kSlot, trim::kCompensatedValue});
+  bool raw = sensor_ && (key == EntryKey{trim::kSlot, trim::kRawPressure} || key == EntryKey{trim::kSlot, trim::kRawTemperature});
+  return dynamic || output || raw || (calibration_ && key == EntryKey{trim::kSlot, trim::kCompensatedValue});
+}
+
+void PaTransmitter::setSensor(const Sensor& sensor) { sensor_ = sensor; }
+
+void PaTransmitter::disableNoise() {
+  if (sensor_) sensor_->noise = 0;
+  for (Dynamic& d : dynamics_) d.value.wave.quieten();
 }
 
 bool PaTransmitter::enableCalibration(const std::vector<EntryKey>& outputs, std::string* error) {
@@ -85,6 +93,12 @@ std::optional<DpvError> PaTransmitter::write(uint8_t slot, uint8_t index, ByteVi
 void PaTransmitter::refresh(double seconds) {
   for (const Dynamic& d : dynamics_) encodeValue(d.value.encoding, d.value.wave.at(seconds, rng_), entries_[d.key].data.data() + d.value.offset);
   if (!calibration_) return;
+  if (sensor_) {
+    static FixedPlant atRest;
+    const PlantState plant = (plant_ ? *plant_ : static_cast<Plant&>(atRest)).now();
+    encodeValue(Encoding::F32, sensor_->rawPressure(plant, rng_), entries_[{trim::kSlot, trim::kRawPressure}].data.data());
+    encodeValue(Encoding::F32, sensor_->rawTemperature(plant, rng_), entries_[{trim::kSlot, trim::kRawTemperature}].data.data());
+  }
   double compensated = 0, output = 0;
   calibration_->measure(entries_, &compensated, &output);
   for (EntryKey key : outputs_) encodeValue(Encoding::F32, output, entries_[key].data.data());

@@ -45,6 +45,7 @@ struct DeviceKeys {
   std::map<std::string, std::string> identification;  // lower-case key -> value
   std::vector<std::pair<std::string, std::string>> memory, dynamics, limits;
   std::optional<std::string> readOnly, calibration, outputs, diagnosis;
+  std::map<std::string, std::string> sensor;  // lower-case key -> value
 };
 
 class Loader {
@@ -80,6 +81,8 @@ bool Loader::sortKeys(DeviceKeys& keys) {
   static const std::set<std::string> kModbusIdentification = {"manufacturer", "device_type", "device_version"};
   static const std::set<std::string> kProfibusIdentification = {
       "ident_number", "manufacturer", "device_type", "revision", "software_revision", "tag", "device_id", "serial_number"};
+  static const std::set<std::string> kSensorKeys = {"sensor_gain", "sensor_offset", "sensor_nonlinear",
+                                                    "sensor_tempco", "sensor_noise"};
   const auto& identification = bus_ == Bus::Modbus ? kModbusIdentification : kProfibusIdentification;
   for (const auto& [key, value] : file_.entries(section_)) {
     std::string k = lower(key);
@@ -89,6 +92,7 @@ bool Loader::sortKeys(DeviceKeys& keys) {
     else if (bus_ == Bus::Profibus && k == "calibration") keys.calibration = value;
     else if (bus_ == Bus::Profibus && k == "output") keys.outputs = value;
     else if (bus_ == Bus::Profibus && k == "diagnosis") keys.diagnosis = value;
+    else if (bus_ == Bus::Profibus && kSensorKeys.count(k)) keys.sensor[k] = value;
     else if (startsWith(k, "dynamic.")) keys.dynamics.emplace_back(key, value);
     else if (startsWith(k, "range.")) keys.limits.emplace_back(key, value);
     else if (parseEntryRef(k, bus_)) keys.memory.emplace_back(key, value);
@@ -365,6 +369,30 @@ bool Loader::loadProfibus(const DeviceKeys& keys, uint8_t address) {
   if (calibration) {
     std::string why;
     if (!device.enableCalibration(outputs, &why)) return fail("CALIBRATION", why);
+  }
+  if (!keys.sensor.empty()) {
+    const std::string& first = keys.sensor.begin()->first;
+    if (!calibration) return fail(first, "a sensor on the plant needs CALIBRATION = 1");
+    for (const auto& [key, value] : keys.dynamics) {
+      auto ref = parseEntryRef(key.substr(key.find('.') + 1), bus_);
+      if (ref && ref->slot == trim::kSlot && (ref->number == trim::kRawPressure || ref->number == trim::kRawTemperature))
+        return fail(key, "the raw values of a sensor come from the plant");
+    }
+    Sensor sensor;
+    const std::pair<const char*, double*> fields[] = {{"sensor_gain", &sensor.gain},
+                                                      {"sensor_offset", &sensor.offset},
+                                                      {"sensor_nonlinear", &sensor.nonlinear},
+                                                      {"sensor_tempco", &sensor.tempco},
+                                                      {"sensor_noise", &sensor.noise}};
+    for (const auto& [name, field] : fields) {
+      auto it = keys.sensor.find(name);
+      if (it == keys.sensor.end()) continue;
+      auto v = parseNumber(it->second);
+      if (!v) return fail(name, "a number is needed");
+      *field = *v;
+    }
+    if (sensor.noise < 0) return fail("sensor_noise", "the noise is an amplitude, not below 0");
+    device.setSensor(sensor);
   }
   if (keys.diagnosis) {
     std::string why;

@@ -4,6 +4,19 @@
 
 namespace tavrin::cli {
 
+namespace {
+std::vector<std::function<void(Context&)>>& setups() {
+  static std::vector<std::function<void(Context&)>> all;
+  return all;
+}
+}  // namespace
+
+ContextSetup::ContextSetup(std::function<void(Context&)> setup) { setups().push_back(std::move(setup)); }
+
+void ContextSetup::runAll(Context& context) {
+  for (const auto& setup : setups()) setup(context);
+}
+
 CommandTable& CommandTable::instance() {
   // Built on first use: groups register from static objects in any order.
   static CommandTable table;

@@ -57,4 +57,12 @@ struct CommandGroup {
   CommandGroup(std::initializer_list<Command> commands) { CommandTable::instance().add(commands); }
 };
 
+// What a command group does to every new context before any command runs
+// (handing the session a callback, for example), registered the same way:
+//   const ContextSetup kMySetup{[](Context& c) { ... }};
+struct ContextSetup {
+  explicit ContextSetup(std::function<void(Context&)> setup);
+  static void runAll(Context& context);
+};
+
 }  // namespace tavrin::cli

@@ -1,6 +1,7 @@
 #include "context.h"
 
 #include "app/description_menus.h"
+#include "command_table.h"
 
 namespace tavrin::cli {
 
@@ -8,7 +9,9 @@ Context::Context(const Options& options, CliUserInterface& ui, std::ostream& out
     : options_(options),
       ui_(ui),
       out_(out),
-      session_(std::make_unique<app::DeviceSession>(app::ProgramFiles{options.folder}, ui, app::descriptionMenus())) {}
+      session_(std::make_unique<app::DeviceSession>(app::ProgramFiles{options.folder}, ui, app::descriptionMenus())) {
+  ContextSetup::runAll(*this);
+}
 
 Context::~Context() = default;
 

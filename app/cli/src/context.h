@@ -3,10 +3,12 @@
 #pragma once
 
 #include <atomic>
+#include <map>
 #include <memory>
 #include <optional>
 #include <ostream>
 #include <string>
+#include <typeindex>
 
 #include "app/password.h"
 #include "app/session.h"
@@ -55,6 +57,15 @@ class Context {
   void methodStarted();
   bool methodEnded();
 
+  // What a command group keeps for the whole run, made on first use with
+  // the context (T(Context&)); it goes before the session does.
+  template <class T>
+  T& groupState() {
+    std::shared_ptr<void>& slot = groupStates_[std::type_index(typeid(T))];
+    if (!slot) slot = std::make_shared<T>(*this);
+    return *static_cast<T*>(slot.get());
+  }
+
  private:
   Options options_;
   CliUserInterface& ui_;
@@ -62,6 +73,7 @@ class Context {
   std::unique_ptr<app::DeviceSession> session_;
   std::atomic<bool> methodRunning_{false};
   std::atomic<bool> interrupted_{false};
+  std::map<std::type_index, std::shared_ptr<void>> groupStates_;
 };
 
 // Output of values on one line: tabs and line feeds inside a text print as

@@ -64,15 +64,16 @@ class CliHarness : public ::testing::Test {
   }
 
   // Starts tavrin-cli without a terminal, its output into files (standard
-  // output into stdoutFd instead when one is given).
-  pid_t start(Lines args, int stdoutFd = -1) const {
+  // output into stdoutFd instead when one is given), its input from the
+  // file (nothing by default).
+  pid_t start(Lines args, const std::string& input = "/dev/null", int stdoutFd = -1) const {
     args.insert(args.begin(), {TAVRIN_DIST_DIR "tavrin-cli", "--folder", folder.path()});
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 0, input.c_str(), O_RDONLY, 0);
     if (stdoutFd >= 0)
       posix_spawn_file_actions_adddup2(&actions, stdoutFd, 1);
     else
@@ -93,7 +94,9 @@ class CliHarness : public ::testing::Test {
     run.err = contentsOf(folder.file("cli.err"));
     return run;
   }
-  Outcome cli(Lines args) const { return finish(start(std::move(args))); }
+  Outcome cli(Lines args, const std::string& input = "/dev/null") const {
+    return finish(start(std::move(args), input));
+  }
 
   // The requests of the simulator's trace that change the device: Modbus
   // functions 6 and 16 as "<function> <register>", Profibus DPV1 writes as

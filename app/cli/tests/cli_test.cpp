@@ -64,7 +64,7 @@ TEST_F(CliTest, ModbusWritesAskFirstAndWriteChangedSendsOnlyChangedVariables) {
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_TRUE(has(r.err, "Please confirm to download default data to the transmitter again?")) << r.err;
   EXPECT_EQ(r.out, "kPa\t\tLoaded\n") << "the menu's post-write actions read the units back";
-  EXPECT_EQ(writes(true), (Lines{"06 0000", "06 0001", "10 0002", "10 0006", "06 0008", "06 0009", "10 0010"}))
+  EXPECT_EQ(writes(true), (Lines{"06 0000", "06 0001", "10 0002", "10 0006", "06 0008", "06 0009", "06 000A", "10 0010"}))
       << "every request of the write menu once, the range's two values in one";
 }
 
@@ -381,10 +381,11 @@ TEST_F(CliTest, TheProfibusSampleMethodsRunAgainstTheTransmitter) {
   EXPECT_EQ(r.outLines(), Lines{"checked\t\tLocal"});
   EXPECT_EQ(writes(false), (Lines{"01 21", "01 24", "00 12"})) << "unit, damping, tag";
 
-  // The batch calibrations say that they are not there; the method goes on.
+  // The batch calibration opens its procedure, which takes its commands from
+  // the input (none here); then the method goes on.
   r = cli({"--yes", "--user", "specialist", "connect", "view", "calibration", "run", "batch_linearization"});
-  EXPECT_EQ(r.status, 1) << "an error box fails the command";
-  EXPECT_TRUE(has(r.err, "Error: Error: Batch calibration is not available in this program!\n")) << r.err;
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_FALSE(has(r.err, "Batch calibration is not available")) << r.err;
 }
 
 }  // namespace

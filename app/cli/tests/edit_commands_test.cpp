@@ -83,7 +83,7 @@ TEST_F(EditCommands, ExportToAPipeWritesPlainlyAndAFifoWithoutReaderIsRefused) {
   plug("modbus", 1, "modbus-pressure.ini");
   int ends[2];
   ASSERT_EQ(::pipe2(ends, O_CLOEXEC), 0);
-  const pid_t pid = start(with(kSpecialist, {"export", "/dev/stdout"}), ends[1]);
+  const pid_t pid = start(with(kSpecialist, {"export", "/dev/stdout"}), "/dev/null", ends[1]);
   ::close(ends[1]);
   std::string piped;
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);

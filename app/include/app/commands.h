@@ -53,6 +53,7 @@ struct CommandState {
   bool connected = false;
   model::CommunicationType type = model::CommunicationType::None;
   ViewMode view = ViewMode::None;
+  bool operator==(const CommandState&) const = default;
 };
 
 bool commandEnabled(Command command, const CommandState& state);

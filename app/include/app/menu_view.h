@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "app/session_observer.h"
 #include "app/table.h"
 #include "lirrand.h"
 
@@ -62,6 +63,14 @@ class MenuView {
   // Puts a text into the Value cell of table row `row` (counted from 1),
   // as a refused edit puts the stored value back.
   void setValueText(int row, std::string text);
+  // Selects a tree item (-1: none), with its notice.
+  void selectTreeItem(int item);
+  // The person expanded or collapsed an item: kept for the next restore of
+  // the tree state. No notice: the front end did it.
+  void setTreeItemExpanded(int item, bool expanded);
+
+  // Every change of the tree and the table is told here.
+  SessionNotices& notices() { return notices_; }
 
  private:
   void walkMenu(const EddNode& menu, uint32_t flags, int32_t depth, uint32_t qualifiers, int treeParent);
@@ -76,6 +85,7 @@ class MenuView {
   Table table_;
   std::set<const EddNode*> walking_;  // the menus on the current path
   std::function<void(int)> onRestored_;
+  SessionNotices notices_;
 };
 
 // The id of an object from its root (its identifier), -1 without one.

@@ -25,6 +25,7 @@
 #include "app/links.h"
 #include "app/menu_view.h"
 #include "app/password.h"
+#include "app/session_observer.h"
 #include "builtins/builtins.h"
 #include "model/session.h"
 
@@ -38,6 +39,12 @@ inline constexpr std::string_view kDefaultDownloadConfirmation =
     "WARNING: Please confirm to download default data to the transmitter again?";
 
 using MenuAccessFactory = std::function<std::unique_ptr<MenuAccess>(model::Session&)>;
+
+// The front end's batch calibration dialogs (calibration/), which the
+// built-ins MY_Z7310MassLineTrim and MY_Z7310MassTempTrim open through the
+// session; runs the dialog modally and returns true, or false when the front
+// end has none.
+using BatchCalibrationRunner = std::function<bool(builtins::BatchCalibration)>;
 
 // The session is the host of the methods' built-ins: they are installed on
 // its method engine, and MY_SET_ADDRESS and MY_SET_BAUD come back here.
@@ -64,6 +71,15 @@ class DeviceSession : public builtins::MethodHost {
   void setBackgroundRefresh(std::function<void()> start, std::function<void()> stop);
   // How the session and its links wait; tests record instead.
   void setPause(const Pause& pause);
+  // The dialogs of the batch calibrations; without them the built-ins say
+  // that there are none.
+  void setBatchCalibrationRunner(BatchCalibrationRunner runner) { batchCalibration_ = std::move(runner); }
+
+  // Front ends hear of every change of tree, table and command states
+  // (session_observer.h). The observer must outlive the session or be
+  // removed first.
+  void addObserver(SessionObserver* observer) { menuView_->notices().add(observer); }
+  void removeObserver(SessionObserver* observer) { menuView_->notices().remove(observer); }
 
   // --- state ---
   const ProgramFiles& files() const { return files_; }
@@ -109,6 +125,9 @@ class DeviceSession : public builtins::MethodHost {
   bool enterCalibrationView();
   // The person selected tree item `item`.
   void selectTreeItem(int item);
+  // The person expanded or collapsed tree item `item`; the next rebuild
+  // that keeps the tree state keeps it so.
+  void setTreeItemExpanded(int item, bool expanded) { menuView_->setTreeItemExpanded(item, expanded); }
   // A double-click on the table; row counted from 1 (0 is the header).
   // True when a method ran to success (and the view was refreshed) or a
   // sub-menu opened; false when the click was ignored or the method failed.
@@ -140,6 +159,8 @@ class DeviceSession : public builtins::MethodHost {
   // of the current type reopened with it; any other is refused with an
   // error, since the next load of the settings would reset them all.
   bool setBaudRate(int32_t baudRate) override;
+  // The batch calibration dialog through the front end's runner.
+  bool runBatchCalibration(builtins::BatchCalibration which) override;
 
   // Every device operation and every rebuild of the table stops the
   // background refresh first.
@@ -151,6 +172,20 @@ class DeviceSession : public builtins::MethodHost {
   void showParameterTable();
 
  private:
+  // Brackets a command: the notices are held until the outermost command
+  // ends, and a changed command state is told then.
+  class Command {
+   public:
+    explicit Command(DeviceSession& session);
+    ~Command();
+    Command(const Command&) = delete;
+    Command& operator=(const Command&) = delete;
+
+   private:
+    DeviceSession& session_;
+    HeldNotices held_;
+  };
+
   void pause(int milliseconds);
   // Empties tree, rows and table and resets the session.
   void cleanup();
@@ -173,6 +208,7 @@ class DeviceSession : public builtins::MethodHost {
   Pause pause_;
   std::function<void()> startRefresh_;
   std::function<void()> stopRefresh_;
+  BatchCalibrationRunner batchCalibration_;
 
   CommunicationType type_ = CommunicationType::None;
   bool connected_ = false;
@@ -184,6 +220,8 @@ class DeviceSession : public builtins::MethodHost {
   const EddNode* currentMenu_ = nullptr;
   uint32_t flags_ = 0;
   bool readFlag_ = false;
+  int commandDepth_ = 0;
+  CommandState stateBefore_;
 };
 
 }  // namespace tavrin::app

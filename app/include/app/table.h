@@ -123,7 +123,20 @@ struct Cell {
   bool readOnly = true;
   CellKind kind = CellKind::Text;
   std::vector<std::string> items;  // combo and check-combo texts
+  // Check-combo cells: the bits each item stands for, and the variable's
+  // value, so that the check boxes show it and a commit can build the text.
+  std::vector<uint32_t> itemBits;
+  uint32_t bitValue = 0;
 };
+
+// Whether check-combo item `item` is set: all of its bits are in the value
+// (an item of no bits never is).
+bool bitItemSet(const Cell& cell, size_t item);
+// The value text a check-combo commit takes when the items are checked as
+// `checked` says: the bits of each item whose check changed are set or
+// cleared, every other bit of the value is kept; in the form the value
+// cell shows ("0x%X").
+std::string checkComboText(const Cell& cell, const std::vector<bool>& checked);
 
 struct TableRow {
   std::array<Cell, 4> cells;

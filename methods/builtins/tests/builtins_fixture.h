@@ -25,6 +25,11 @@ class RecordingHost : public MethodHost {
     calls.push_back("baud " + std::to_string(rate));
     return rate == 19200;
   }
+  bool runBatchCalibration(BatchCalibration which) override {
+    calls.push_back(which == BatchCalibration::Linearization ? "linearization" : "temperature compensation");
+    return calibrations;
+  }
+  bool calibrations = false;  // whether the program has the dialogs
   std::vector<std::string> calls;
 };
 

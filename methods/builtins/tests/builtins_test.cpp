@@ -167,6 +167,14 @@ TEST_F(BuiltinsTest, BusAddressBaudRateCalibrationAndTime) {
                                       "Error: Batch calibration is not available in this program!",
                                       "Error: The 'get_dictionary_string' function isn't supported by system!",
                                       "went on"));
+  // With the dialogs there, each runs and the method goes on.
+  host.calibrations = true;
+  host.calls.clear();
+  ui.clearRecord();
+  EXPECT_EQ(run("trims"), 1);
+  EXPECT_THAT(host.calls, ElementsAre("linearization", "temperature compensation"));
+  EXPECT_THAT(messages(), ElementsAre("Error: The 'get_dictionary_string' function isn't supported by system!",
+                                      "went on"));
 
   builtins.setClock([] {
     std::tm t{};

@@ -38,6 +38,8 @@ struct Waveform {
   double noise = 0;
 
   double at(double seconds, std::minstd_rand& rng) const;
+  // Without jitter: a noise signal stays at its mean.
+  void quieten();
 };
 
 struct DynamicValue {

@@ -44,6 +44,8 @@ class ModbusSlave {
   // read-only and are created when missing.
   void addDynamic(ModbusTable table, uint16_t address, const DynamicValue& value);
   bool isDynamic(ModbusTable table, uint16_t address) const;
+  // No jitter on the dynamic values.
+  void disableNoise();
   // A limit on a holding register value, checked whenever a write touches
   // one of the registers it spans.
   void addLimit(uint16_t holdingRegister, const ValueLimit& limit) { limits_.push_back({holdingRegister, limit}); }

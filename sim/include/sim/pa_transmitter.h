@@ -1,7 +1,9 @@
 // A PA transmitter behind the adapter: its station address, DP ident number
 // and diagnosis, its slot/index memory with read-only entries, limits and
 // dynamic values, and optionally the calibration behaviour of slot 3 with
-// the entries that carry the resulting measurement.
+// the entries that carry the resulting measurement. A transmitter with a
+// sensor takes its raw pressure and temperature (slot 3, indexes 37 and 31)
+// from the plant instead.
 #pragma once
 
 #include <cstdint>
@@ -14,6 +16,7 @@
 #include "sim/calibration.h"
 #include "sim/dynamics.h"
 #include "sim/pa_memory.h"
+#include "sim/plant.h"
 
 namespace tavrin::sim {
 
@@ -44,6 +47,13 @@ class PaTransmitter {
   // entries do not fit.
   bool enableCalibration(const std::vector<EntryKey>& outputs, std::string* error);
   const Calibration* calibration() const { return calibration_ ? &*calibration_ : nullptr; }
+  // The raw values follow the plant through this sensor (needs the
+  // calibration behaviour). Without a plant the plant stands at its start.
+  void setSensor(const Sensor& sensor);
+  const Sensor* sensor() const { return sensor_ ? &*sensor_ : nullptr; }
+  void setPlant(Plant* plant) { plant_ = plant; }
+  // No jitter on any value: the sensor's and the dynamic values'.
+  void disableNoise();
 
   // DPV1 read: at most maxLength bytes of the entry.
   std::variant<Bytes, DpvError> read(uint8_t slot, uint8_t index, uint8_t maxLength, double seconds);
@@ -73,6 +83,8 @@ class PaTransmitter {
   std::vector<Limit> limits_;
   std::optional<Calibration> calibration_;
   std::vector<EntryKey> outputs_;
+  std::optional<Sensor> sensor_;
+  Plant* plant_ = nullptr;
   std::minstd_rand rng_;
 };
 
