@@ -27,11 +27,13 @@ endfunction()
 
 # A GoogleTest executable whose cases CTest discovers when the tests run, so
 # that a sanitizer build never has to execute anything while it builds.
+# TIMEOUT is per case (120 s unless given); LABELS mark the cases for
+# `ctest -L` / `-LE`.
 function(tavrin_test target)
   if(NOT TAVRIN_BUILD_TESTS)
     return()
   endif()
-  cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS;ENVIRONMENT" ${ARGN})
+  cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS;ENVIRONMENT;LABELS" ${ARGN})
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 120)
   endif()
@@ -44,7 +46,8 @@ function(tavrin_test target)
   gtest_discover_tests(${target}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 60
-    PROPERTIES TIMEOUT ${ARG_TIMEOUT} ENVIRONMENT "QT_QPA_PLATFORM=offscreen;${ARG_ENVIRONMENT}")
+    PROPERTIES TIMEOUT ${ARG_TIMEOUT} ENVIRONMENT "QT_QPA_PLATFORM=offscreen;${ARG_ENVIRONMENT}"
+               LABELS "${ARG_LABELS}")
 endfunction()
 
 # A libFuzzer target; only built in the clang fuzz build. SEEDS names a

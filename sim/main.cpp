@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/event_signal.h"
+#include "platform/key_file.h"
 #include "sim/modbus_line.h"
 #include "sim/pa_adapter.h"
 #include "sim/plant.h"
@@ -23,8 +24,8 @@ using namespace tavrin;
 
 constexpr const char* kUsage =
     "usage: tavrin-sim --bus modbus|profibus --link PATH --profile FILE\n"
-    "                  [--pace[=BITS]] [--trace FILE] [--save FILE] [--fault SPEC]...\n"
-    "                  [--plant FILE] [--no-noise]\n";
+    "                  [--pace[=BITS]] [--trace FILE] [--save FILE] [--memory FILE]\n"
+    "                  [--fault SPEC]... [--plant FILE] [--no-noise]\n";
 
 platform::EventSignal* gStop = nullptr;
 
@@ -35,7 +36,7 @@ extern "C" void onSignal(int) {
 }
 
 struct Options {
-  std::string bus, profile, save, plant;
+  std::string bus, profile, save, memory, plant;
   bool noNoise = false;
   std::vector<std::string> faults;
   sim::LinkOptions link;
@@ -70,7 +71,8 @@ int main(int argc, char** argv) {
       return 0;
     } else if (takeValue(argc, argv, &i, "--bus", &o.bus) || takeValue(argc, argv, &i, "--link", &o.link.path) ||
                takeValue(argc, argv, &i, "--profile", &o.profile) || takeValue(argc, argv, &i, "--trace", &o.link.tracePath) ||
-               takeValue(argc, argv, &i, "--save", &o.save) || takeValue(argc, argv, &i, "--plant", &o.plant)) {
+               takeValue(argc, argv, &i, "--save", &o.save) || takeValue(argc, argv, &i, "--memory", &o.memory) ||
+               takeValue(argc, argv, &i, "--plant", &o.plant)) {
     } else if (arg == "--no-noise") {
       o.noNoise = true;
     } else if (takeValue(argc, argv, &i, "--fault", &value)) {
@@ -129,6 +131,23 @@ int main(int argc, char** argv) {
 
   sim::PtyLink link(o.link);
   sim::Simulator simulator(*side, sim::FaultSet(profile->setup.faults), &link);
+  // The memory as it is, for whoever checks what a master reads: written
+  // before anything is served and again whenever a request changed it.
+  std::string shown;
+  auto showMemory = [&] {
+    std::string now = sim::savedProfileText(*profile);
+    if (now == shown) return;
+    if (!platform::writeFileAtomically(o.memory, now)) return;
+    shown = std::move(now);
+  };
+  if (!o.memory.empty()) {
+    showMemory();
+    if (shown.empty()) {
+      std::fprintf(stderr, "tavrin-sim: cannot write %s: %s\n", o.memory.c_str(), std::strerror(errno));
+      return 1;
+    }
+    simulator.setAfterRequest(showMemory);
+  }
   bool ok = link.open(&error) && link.run(simulator, stop, &error);
   link.close();
   if (!ok) {

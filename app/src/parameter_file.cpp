@@ -14,7 +14,9 @@ namespace tavrin::app {
 using edd::Tag;
 
 bool exportParameters(model::Session& model, const std::string& path) {
-  platform::KeyFile file = platform::KeyFile::load(path);
+  // A pipe or a terminal (/dev/stdout) is not read back: the values go to it
+  // plainly, and reading it first would wait for ever.
+  platform::KeyFile file = platform::KeyFile::loadForUpdate(path);
   for (const model::SymbolEntry& e : model.symbols().entries()) {
     // A name that cannot be a key is lost, as a key that cannot be written.
     file.set(kParameterSection, model.description().nameById(e.id), model.variables().valueText(e.id));

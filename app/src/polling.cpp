@@ -71,8 +71,8 @@ PollRange readPollRange(const std::string& comIni) {
 }
 
 bool storePollRange(const std::string& comIni, const PollRange& range) {
-  const bool start = platform::writeKey("START_ADDR", "ADDRESS", comIni, range.start);
-  return platform::writeKey("END_ADDR", "ADDRESS", comIni, range.end) && start;
+  const platform::KeyValue keys[] = {{"START_ADDR", "ADDRESS", range.start}, {"END_ADDR", "ADDRESS", range.end}};
+  return platform::writeKeys(comIni, keys);
 }
 
 Poller::Poller(DeviceLinks& links, const ProgramFiles& files, ui::UserInterface& ui)

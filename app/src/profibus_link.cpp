@@ -173,7 +173,7 @@ bool ProfibusLink::withMessages(uint8_t slot, uint8_t index, Quiet quiet) {
       return false;
     }
     open_ = false;
-    if (!ui_.question("Error", "Error: Access serial port failed, resend?", ui::Icon::Error)) return false;
+    if (!ui_.question("Error", kResendQuestion, ui::Icon::Error)) return false;
     if (!open()) return false;
   }
 }

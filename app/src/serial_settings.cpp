@@ -71,13 +71,15 @@ SerialSettings loadSerialSettings(const std::string& comIni, ui::UserInterface& 
 }
 
 bool storeSerialSettings(const std::string& comIni, const SerialSettings& s) {
-  bool ok = platform::writeKey(kSection, "PORT", comIni, std::to_string(s.port));
-  ok = platform::writeKey(kSection, "BANDRATE", comIni, std::to_string(s.baudRate)) && ok;
-  ok = platform::writeKey(kSection, "FLOWCTRL", comIni, std::to_string(s.flowControl)) && ok;
-  ok = platform::writeKey(kSection, "STOPBITS", comIni, std::to_string(s.stopBits)) && ok;
-  ok = platform::writeKey(kSection, "PARITY", comIni, std::to_string(s.parity)) && ok;
-  ok = platform::writeKey(kSection, "DATABITS", comIni, std::to_string(s.dataBits)) && ok;
-  return ok;
+  // One rewrite: a crash between the keys would leave a port with another
+  // port's line settings.
+  const std::string port = std::to_string(s.port), baud = std::to_string(s.baudRate),
+                    flow = std::to_string(s.flowControl), stop = std::to_string(s.stopBits),
+                    parity = std::to_string(s.parity), dataBits = std::to_string(s.dataBits);
+  const platform::KeyValue keys[] = {{kSection, "PORT", port},     {kSection, "BANDRATE", baud},
+                                     {kSection, "FLOWCTRL", flow}, {kSection, "STOPBITS", stop},
+                                     {kSection, "PARITY", parity}, {kSection, "DATABITS", dataBits}};
+  return platform::writeKeys(comIni, keys);
 }
 
 std::vector<int> serialPortChoices(const std::string& programFolder, int heldPort) {

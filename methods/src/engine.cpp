@@ -1,4 +1,5 @@
 // The engine's entry points and the method runner.
+#include <algorithm>
 #include <cstdio>
 
 #include "edd/tags.h"
@@ -74,8 +75,12 @@ MethodOutcome MethodEngine::Impl::runMethodObject(const EddNode& root) {
 // Compiles the body behind everything compiled so far, runs it at a method
 // level of its own, and leaves the stack, the program space and the locals
 // as it found them. Code whose tables overflowed while it compiled never
-// runs: the method ends with -1.
+// runs: the method ends with -1. Method levels count with the walkers'
+// nesting, so that no recursion, through calls, abort methods or the
+// description's actions, can exhaust the thread's stack.
 MethodOutcome MethodEngine::Impl::runBody(const EddNode* compound) {
+  EvaluationDepth nesting(*this);
+  if (!nesting) return {0, -1, false};
   abortLists.emplace_back();
   ++level;
   const int32_t symbolCount = symbols.count();
@@ -102,12 +107,24 @@ MethodOutcome MethodEngine::Impl::runBody(const EddNode* compound) {
   // The stop has been dealt with by ending this method; its abort methods
   // run normally, and a further request stops them too.
   if (r.stopped) acknowledgeStop();
+  // Each method runs at most once as an abort method until the outermost
+  // chain is over. An abort inside an abort method ends it as the first
+  // abort ended its method (its own abort methods run) and with it the
+  // chain; a method that is its own abort method thus runs twice, not for
+  // ever.
+  const bool outermost = abortChains == 0;
+  if (outermost) abortMethodsRun.clear();
+  ++abortChains;
   int result = 1;
   for (const int32_t id : aborts) {
+    if (std::find(abortMethodsRun.begin(), abortMethodsRun.end(), id) != abortMethodsRun.end()) continue;
+    abortMethodsRun.push_back(id);
     const MethodOutcome o = runMethodId(id);
     result = o.result;
     if (o.status == -1 || o.status == -2) break;
   }
+  --abortChains;
+  if (outermost) abortMethodsRun.clear();
   return {result, -2, r.stopped};
 }
 
@@ -140,8 +157,12 @@ int MethodEngine::runMethodSpecification(const EddNode* node) {
   return 0;
 }
 
+// Each abort method runs once, at the place it was added first; a method
+// that adds one in a loop cannot grow the list without end.
 void MethodEngine::addAbortMethod(int32_t methodId) {
-  if (!impl_->abortLists.empty()) impl_->abortLists.back().push_back(methodId);
+  if (impl_->abortLists.empty()) return;
+  std::vector<int32_t>& list = impl_->abortLists.back();
+  if (std::find(list.begin(), list.end(), methodId) == list.end()) list.push_back(methodId);
 }
 
 // --- description expressions -----------------------------------------------

@@ -79,6 +79,10 @@ struct MethodEngine::Impl {
   int32_t nesting = 0;  // open walker levels, compiling and evaluating
   int32_t runDepth = 0;
   std::vector<std::vector<int32_t>> abortLists;
+  // Abort chains running, and the methods that ran as abort methods since
+  // the outermost one began.
+  int32_t abortChains = 0;
+  std::vector<int32_t> abortMethodsRun;
 
   // A stop is pending while stopRequests differs from stopsSeen. Only the
   // counter is touched on the hot path; the stop source serves built-ins

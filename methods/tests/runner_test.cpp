@@ -162,6 +162,86 @@ constexpr const char* kMethods = R"(
               assign
                 identifier "out"
                 integer-constant 2
+    # self_abort: { add_abort_method(self_abort); log = 5; abort(); log = 6; }
+    method
+      identifier "self_abort"
+      method-definition
+        compound
+          statement-list
+            expression
+              call
+                identifier "add_abort_method"
+                identifier "self_abort"
+            expression
+              assign
+                identifier "log"
+                integer-constant 5
+            expression
+              call
+                identifier "abort"
+            expression
+              assign
+                identifier "log"
+                integer-constant 6
+    # ping: { add_abort_method(pong); log = 1; abort(); }
+    method
+      identifier "ping"
+      method-definition
+        compound
+          statement-list
+            expression
+              call
+                identifier "add_abort_method"
+                identifier "pong"
+            expression
+              assign
+                identifier "log"
+                integer-constant 1
+            expression
+              call
+                identifier "abort"
+    # pong: { add_abort_method(ping); add_abort_method(pong); log = 2; abort(); }
+    method
+      identifier "pong"
+      method-definition
+        compound
+          statement-list
+            expression
+              call
+                identifier "add_abort_method"
+                identifier "ping"
+            expression
+              call
+                identifier "add_abort_method"
+                identifier "pong"
+            expression
+              assign
+                identifier "log"
+                integer-constant 2
+            expression
+              call
+                identifier "abort"
+    # repeated: { add_abort_method(first); add_abort_method(second); add_abort_method(first); abort(); }
+    method
+      identifier "repeated"
+      method-definition
+        compound
+          statement-list
+            expression
+              call
+                identifier "add_abort_method"
+                identifier "first"
+            expression
+              call
+                identifier "add_abort_method"
+                identifier "second"
+            expression
+              call
+                identifier "add_abort_method"
+                identifier "first"
+            expression
+              call
+                identifier "abort"
     # failing: { log = 3; abort(); log = 4; }
     method
       identifier "failing"
@@ -528,6 +608,24 @@ TEST_F(RunnerTest, AnAbortRunsTheAbortMethodsInTheOrderTheyWereAdded) {
   EXPECT_TRUE(errors().empty());
 }
 
+TEST_F(RunnerTest, AbortMethodsRunOnceEachAndAnAbortInsideOneEndsTheChain) {
+  // Its own abort method: run as one, its abort ends the chain and finds
+  // itself done.
+  EXPECT_EQ(run("self_abort"), 1);
+  EXPECT_EQ(assignments(), (std::vector<std::string>{"log = int 5", "log = int 5"}));
+  // pong's abort runs pong's abort methods, but only ping, which has not
+  // run as an abort method yet; ping's abort then finds pong done.
+  EXPECT_EQ(run("ping"), 1);
+  EXPECT_EQ(assignments(), (std::vector<std::string>{"log = int 5", "log = int 5", "log = int 1", "log = int 2",
+                                                     "log = int 1"}));
+  // A method added twice runs once, where it was added first.
+  EXPECT_EQ(run("repeated"), 1);
+  EXPECT_EQ(assignments().size(), 7u);
+  EXPECT_EQ(assignments()[5], "log = int 1");
+  EXPECT_EQ(assignments()[6], "log = int 2");
+  EXPECT_TRUE(errors().empty());
+}
+
 TEST_F(RunnerTest, AbortMethodsBelongToTheMethodThatAddedThem) {
   // The callee's abort runs the callee's abort method and does not end the
   // caller, whose own list is untouched.
@@ -600,10 +698,13 @@ TEST_F(RunnerTest, AMethodThatOverflowsTheProgramSpaceNeverRuns) {
   EXPECT_EQ(assignments(), (std::vector<std::string>{"log = int 1"}));
 }
 
-TEST_F(RunnerTest, EndlessRecursionEndsAtTheProgramSpace) {
+// Long before the program space is full, the nesting limit ends it: a
+// deeper recursion through the description's actions, whose frames are far
+// larger, could otherwise exhaust the native stack.
+TEST_F(RunnerTest, EndlessRecursionEndsAtTheNestingLimit) {
   EXPECT_EQ(run("again_caller"), 1);
   // Only the innermost copy failed; every caller went on.
-  EXPECT_EQ(errors(), (std::vector<std::string>{"Error: The program space of method is overflow!"}));
+  EXPECT_EQ(errors(), (std::vector<std::string>{"Error: The method is nested too deeply!"}));
   EXPECT_EQ(assignments(), (std::vector<std::string>{"out = int 1"}));
 }
 

@@ -1,6 +1,8 @@
 #include "platform/key_file.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -134,6 +136,12 @@ KeyFile KeyFile::load(const std::string& path) {
   return parse(buffer.str());
 }
 
+KeyFile KeyFile::loadForUpdate(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return {};
+  return load(path);
+}
+
 std::optional<KeyFile::Range> KeyFile::findSection(std::string_view section) const {
   section = trim(section);
   for (size_t i = 0; i < lines_.size(); ++i) {
@@ -239,23 +247,79 @@ bool KeyFile::save(const std::string& path) const { return writeFileAtomically(p
 
 namespace {
 
+constexpr std::string_view kTemporaryTag = ".tmp";
+
+std::string temporaryPrefix(std::string_view name) { return "." + std::string(name) + std::string(kTemporaryTag); }
+
+bool allDigits(std::string_view s) {
+  return !s.empty() && s.find_first_not_of("0123456789") == std::string_view::npos;
+}
+
+// The writer's process of a temporary file of name (".<name>.tmp<pid>.<n>"),
+// or nothing when entry is no such file.
+std::optional<pid_t> temporaryOwner(std::string_view entry, std::string_view name) {
+  const std::string prefix = temporaryPrefix(name);
+  if (!entry.starts_with(prefix)) return std::nullopt;
+  entry.remove_prefix(prefix.size());
+  const size_t dot = entry.find('.');
+  if (dot == std::string_view::npos) return std::nullopt;
+  const std::string_view pid = entry.substr(0, dot);
+  if (!allDigits(pid) || pid.size() > 9 || !allDigits(entry.substr(dot + 1))) return std::nullopt;
+  return static_cast<pid_t>(std::stol(std::string(pid)));
+}
+
+// Removes what writers of folder/name that were killed before their rename
+// left behind. A temporary file of a process that still runs (this one
+// included) may be a write in progress and stays.
+void removeStaleTemporaries(const std::string& folder, std::string_view name) {
+  DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
+  if (dir == nullptr) return;
+  std::vector<std::string> stale;
+  while (const dirent* e = ::readdir(dir)) {
+    const auto owner = temporaryOwner(e->d_name, name);
+    if (!owner || *owner <= 0 || *owner == ::getpid()) continue;
+    if (::kill(*owner, 0) == 0 || errno != ESRCH) continue;
+    stale.emplace_back(e->d_name);
+  }
+  for (const std::string& entry : stale) {
+    struct stat st {};
+    if (::fstatat(::dirfd(dir), entry.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode))
+      ::unlinkat(::dirfd(dir), entry.c_str(), 0);
+  }
+  ::closedir(dir);
+}
+
+// A pipe, a terminal or a device cannot be replaced: it gets the text as it
+// is. Opened without waiting, so a FIFO without a reader refuses instead of
+// blocking; the writes then wait for the reader as any pipe write does.
+bool writePlainly(const std::string& path, std::string_view content) {
+  int fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const int flags = ::fcntl(fd, F_GETFL);
+  bool ok = flags >= 0 && ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0 && writeAll(fd, content);
+  ok = (::close(fd) == 0) && ok;
+  return ok;
+}
+
 bool replaceFile(const std::string& path, std::string_view content, std::optional<unsigned> mode) {
+  struct stat existing {};
+  if (::stat(path.c_str(), &existing) == 0 && !S_ISREG(existing.st_mode)) return writePlainly(path, content);
   const std::string target = resolveLinks(path);
   if (target.empty()) return false;
   std::string folder = parentFolder(target);
   std::string name = folder.empty() ? target : target.substr(folder.size());
   if (name.empty()) return false;
+  removeStaleTemporaries(folder, name);
 
   static std::atomic<unsigned> counter{0};
   std::string temp;
   int fd = -1;
   for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    temp = folder + "." + name + ".tmp" + std::to_string(::getpid()) + "." + std::to_string(counter++);
+    temp = folder + temporaryPrefix(name) + std::to_string(::getpid()) + "." + std::to_string(counter++);
     fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode ? (*mode & 0777) : 0666);
     if (fd < 0 && errno != EEXIST) return false;
   }
   if (fd < 0) return false;
-
   struct stat old {};
   if (mode) {
     ::fchmod(fd, *mode & 07777);
@@ -337,10 +401,8 @@ std::string readProfileString(std::string_view section, std::string_view key, co
 
 bool writeProfileString(std::string_view section, std::string_view key, std::string_view value,
                         const std::string& path) {
-  std::lock_guard lock(profileMutex());
-  KeyFile file = KeyFile::load(path);
-  if (!file.set(section, key, value)) return false;
-  return file.save(path);
+  const KeyValue one{section, key, value};
+  return writeKeys(path, {&one, 1});
 }
 
 std::string readKey(std::string_view section, std::string_view key, const std::string& path) {
@@ -353,6 +415,14 @@ std::string readKey(const KeyFile& file, std::string_view section, std::string_v
 
 bool writeKey(std::string_view section, std::string_view key, const std::string& path, std::string_view value) {
   return writeProfileString(section, key, value, path);
+}
+
+bool writeKeys(const std::string& path, std::span<const KeyValue> keys) {
+  std::lock_guard lock(profileMutex());
+  KeyFile file = KeyFile::loadForUpdate(path);
+  for (const KeyValue& k : keys)
+    if (!file.set(k.section, k.key, k.value)) return false;
+  return file.save(path);
 }
 
 }  // namespace tavrin::platform

@@ -52,6 +52,7 @@ std::vector<Transmission> Simulator::receive(ByteView bytes, double seconds) {
     note("discard", skipped);
     note("request", *frame);
     if (auto t = handle(*frame, seconds)) out.push_back(std::move(*t));
+    if (afterRequest_) afterRequest_();
   }
   note("discard", skipped);
   return out;
@@ -66,6 +67,8 @@ std::optional<Transmission> Simulator::handle(const Bytes& frame, double seconds
     return std::nullopt;
   }
   auto faults = faults_.select(info);
+  if (trace_)
+    for (const FaultSpec* f : faults) trace_->record("fault " + f->text, {});
   auto has = [&](FaultKind k) { return std::any_of(faults.begin(), faults.end(), [k](const FaultSpec* f) { return f->kind == k; }); };
   if (has(FaultKind::NoReply)) return std::nullopt;
 

@@ -18,9 +18,11 @@
 #include <filesystem>
 #include <map>
 #include <sstream>
+#include <thread>
 
 #include "platform/serial_port.h"
 #include "rig.h"
+#include "sim/profile.h"
 #include "testing/temp_dir.h"
 
 extern char** environ;
@@ -290,6 +292,40 @@ TEST(PeerTest, ThePaAdapterAnswersAScriptedMaster) {
   size_t second = saved.find("[DEVICE PT-PA-2]");
   ASSERT_NE(second, std::string::npos);
   EXPECT_NE(saved.find("ADDRESS=7", second), std::string::npos) << "the moved device is saved where it went";
+}
+
+// What a master read can be checked against the memory file: a write shows
+// there before its reply goes out (here a late one), and the trace names
+// the fault that acted.
+TEST(PeerTest, TheMemoryFileShowsWhatARequestLeftBeforeItsReply) {
+  TempDir dir;
+  const std::string link = dir.file("COM8");
+  const std::string memory = dir.file("memory.ini");
+  SimProcess sim(link, {"--bus", "profibus", "--profile", profile("profibus-pressure.ini"), "--memory", memory,
+                        "--trace", dir.file("trace.txt"), "--fault", "late=3000,slot=1,index=36,count=1"});
+  ASSERT_TRUE(sim.ready());
+  auto damping = [&] {
+    std::string error;
+    const auto shown = loadProfile(memory, Bus::Profibus, &error);
+    if (!shown) return "unreadable: " + error;
+    const auto& entries = shown->setup.profibus.front().entries();
+    const auto it = entries.find({1, 36});
+    return it == entries.end() ? std::string("missing") : hex(it->second.data);
+  };
+  EXPECT_EQ(damping(), "3F 00 00 00");
+
+  Master m(link, 38400);
+  ASSERT_EQ(m.port().write(framed("68 0D 0D 68 85 81 44 00 00 5F 01 24 04 3F 80 00 00"), 1000).status,
+            platform::IoStatus::Ok);
+  auto deadline = std::chrono::steady_clock::now() + 2500ms;
+  while (damping() != "3F 80 00 00" && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(5ms);
+  EXPECT_EQ(damping(), "3F 80 00 00");
+  uint8_t early[16];
+  EXPECT_NE(m.port().read(early, 0).status, platform::IoStatus::Ok) << "the reply is not out yet";
+  EXPECT_EQ(hex(m.receive(0, 6000ms)), hex(framed("68 09 09 68 81 85 08 00 00 5F 01 24 04")));
+  EXPECT_EQ(sim.stop(SIGTERM), 0);
+  EXPECT_NE(dir.read("trace.txt").find(" fault late=3000,slot=1,index=36,count=1\n"), std::string::npos)
+      << dir.read("trace.txt");
 }
 
 TEST(PeerTest, AHangupClosesThePortAndTheNextOpenIsServed) {

@@ -30,7 +30,9 @@ void usage(std::ostream& os) {
         "                           the user type chosen at connect\n"
         "  --password-file FILE     line 1: the specialist password (and the old one for\n"
         "                           `password`); lines 2 and 3: the new password twice\n"
-        "  --yes                    answer Yes and OK, take the first entry of a list\n"
+        "  --yes                    answer Yes and OK, take the first entry of a list; the\n"
+        "                           resend question after a port failure at most 3 times\n"
+        "                           per command, then No\n"
         "  --allow-default-download also answer Yes to the two questions before writing\n"
         "                           default values (a write before any read)\n"
         "  --help                   this text\n\n"
@@ -81,6 +83,8 @@ class InterruptWatch {
       for (;;) {
         int signal = 0;
         if (sigwait(&set_, &signal) != 0 || signal == SIGUSR1) return;
+        // Whatever runs, a resend question asked from now on is answered No.
+        context.ui().interrupt();
         if (context.interruptMethod()) continue;
         // The first Ctrl+C ends the run after the current command, with the
         // ports closed as at shutdown; a second one ends it at once.
@@ -175,6 +179,7 @@ int run(int argc, char** argv) {
   for (const Invocation& inv : commands) {
     if (!ok || watch.quitRequested()) break;
     const int before = ui.errors();
+    ui.beginCommand();
     ok = inv.command->run(context, inv.args) && ui.errors() == before;
     std::cout.flush();
   }

@@ -63,9 +63,10 @@ class CliHarness : public ::testing::Test {
     ASSERT_TRUE(sim->ready());
   }
 
-  // Starts tavrin-cli without a terminal, its output into files, its input
-  // from the file (nothing by default).
-  pid_t start(Lines args, const std::string& input = "/dev/null") const {
+  // Starts tavrin-cli without a terminal, its output into files (standard
+  // output into stdoutFd instead when one is given), its input from the
+  // file (nothing by default).
+  pid_t start(Lines args, const std::string& input = "/dev/null", int stdoutFd = -1) const {
     args.insert(args.begin(), {TAVRIN_DIST_DIR "tavrin-cli", "--folder", folder.path()});
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
@@ -73,7 +74,11 @@ class CliHarness : public ::testing::Test {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, input.c_str(), O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, folder.file("cli.out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    if (stdoutFd >= 0)
+      posix_spawn_file_actions_adddup2(&actions, stdoutFd, 1);
+    else
+      posix_spawn_file_actions_addopen(&actions, 1, folder.file("cli.out").c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                       0600);
     posix_spawn_file_actions_addopen(&actions, 2, folder.file("cli.err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     pid_t pid = -1;
     if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid = -1;

@@ -2,7 +2,9 @@
 // and the sample library, tavrin-sim behind ports/COM5, the program started
 // as a process without a terminal.
 #include <signal.h>
+#include <sys/wait.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <thread>
@@ -154,6 +156,141 @@ TEST_F(CliTest, CtrlCOutsideAMethodEndsTheRunAfterTheCurrentCommand) {
   const Outcome r = finish(pid);
   EXPECT_EQ(r.status, 130) << r.err;
   EXPECT_EQ(r.out, "") << "the table is never reached";
+}
+
+size_t count(const std::string& text, const std::string& part) {
+  size_t n = 0;
+  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size())) ++n;
+  return n;
+}
+
+const std::string kResend = "Error: Error: Access serial port failed, resend?\n";
+
+// The adapter vanishes once while the table is read: --yes resends, the
+// repeat is answered and the run succeeds; without --yes (and without a
+// terminal to ask on) the read fails.
+TEST_F(CliTest, AResendThatIsAnsweredIsASuccess) {
+  plug("profibus", 5, "profibus-pressure.ini");
+  sim.reset();
+  sim = std::make_unique<testing::Simulator>("profibus", folder.portLink(5),
+                                             TAVRIN_SOURCE_DIR "sim/profiles/profibus-pressure.ini",
+                                             Lines{"--fault", "hangup,service=read,slot=1,index=26,count=1"});
+  ASSERT_TRUE(sim->ready());
+  Outcome r = cli({"--yes", "--user", "specialist", "connect", "read", "get", "out_value"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(count(r.err, kResend), 1u) << r.err;
+  ASSERT_FALSE(r.outLines().empty());
+  EXPECT_TRUE(r.outLines().back().ends_with("\tkPa\tLoaded")) << r.out;
+
+  sim.reset();
+  sim = std::make_unique<testing::Simulator>("profibus", folder.portLink(5),
+                                             TAVRIN_SOURCE_DIR "sim/profiles/profibus-pressure.ini",
+                                             Lines{"--fault", "hangup,service=read,slot=1,index=26,count=1"});
+  ASSERT_TRUE(sim->ready());
+  r = cli({"--user", "specialist", "connect", "read"});
+  EXPECT_EQ(r.status, 1) << r.err;
+  EXPECT_EQ(count(r.err, kResend), 1u) << r.err;
+}
+
+// An adapter that vanishes at every read of slot 1: under --yes each command
+// resends three times, then answers No; the run ends by itself.
+TEST_F(CliTest, ResendingIsBoundedUnderYes) {
+  sim = std::make_unique<testing::Simulator>("profibus", folder.portLink(5),
+                                             TAVRIN_SOURCE_DIR "sim/profiles/profibus-pressure.ini",
+                                             Lines{"--fault", "hangup,service=read,slot=1"});
+  ASSERT_TRUE(sim->ready());
+  folder.write("com.ini", "[COMMUNICATION]\nTYPE=PROFIBUS\nPORT=5\nBANDRATE=19200\nDATABITS=8\nPARITY=2\n"
+                          "STOPBITS=0\nFLOWCTRL=0\n[PROFIBUS_ADDR]\nADDRESS=5\n");
+  const pid_t pid = start({"--yes", "--user", "specialist", "connect", "read"});
+  ASSERT_GT(pid, 0);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(90);
+  int status = 0;
+  bool ended = false;
+  while (!(ended = ::waitpid(pid, &status, WNOHANG) == pid) && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  if (!ended) ::kill(pid, SIGKILL);
+  const Outcome r = finish(ended ? -1 : pid);
+  ASSERT_TRUE(ended) << "still resending after 90 s: " << count(r.err, kResend) << " questions";
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << r.err;
+  EXPECT_EQ(count(r.err, "tavrin-cli: resending ("), 3u) << r.err;
+  EXPECT_TRUE(has(r.err, "tavrin-cli: resending (3 of 3)\n")) << r.err;
+  EXPECT_TRUE(has(r.err, "tavrin-cli: not resending (asked 3 times)\n")) << r.err;
+}
+
+// Ctrl+C while the adapter keeps vanishing: the questions after it are
+// answered No and the run ends after the current command.
+TEST_F(CliTest, CtrlCAnswersTheResendQuestionNo) {
+  sim = std::make_unique<testing::Simulator>("profibus", folder.portLink(5),
+                                             TAVRIN_SOURCE_DIR "sim/profiles/profibus-pressure.ini",
+                                             Lines{"--fault", "hangup,service=read,slot=1"});
+  ASSERT_TRUE(sim->ready());
+  folder.write("com.ini", "[COMMUNICATION]\nTYPE=PROFIBUS\nPORT=5\nBANDRATE=19200\nDATABITS=8\nPARITY=2\n"
+                          "STOPBITS=0\nFLOWCTRL=0\n[PROFIBUS_ADDR]\nADDRESS=5\n");
+  const pid_t pid = start({"--yes", "--user", "specialist", "connect", "read", "read"});
+  ASSERT_GT(pid, 0);
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (std::chrono::steady_clock::now() < deadline && !has(contentsOf(folder.file("cli.err")), kResend))
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  ::kill(pid, SIGINT);
+  deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  int status = 0;
+  bool ended = false;
+  while (!(ended = ::waitpid(pid, &status, WNOHANG) == pid) && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  if (!ended) ::kill(pid, SIGKILL);
+  const Outcome r = finish(ended ? -1 : pid);
+  ASSERT_TRUE(ended) << r.err;
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 130) << r.err;
+  EXPECT_TRUE(has(r.err, "tavrin-cli: not resending (Ctrl+C)\n")) << r.err;
+  EXPECT_LT(count(r.err, "tavrin-cli: resending ("), 3u) << r.err;
+}
+
+// The rows from the "Configuration" band on: parameters that stay as they
+// are, unlike the measurements above them.
+Lines configurationRows(const Outcome& r) {
+  Lines rows = r.outLines();
+  const auto band = std::find(rows.begin(), rows.end(), "Configuration");
+  return band == rows.end() ? Lines{} : Lines(band + 1, rows.end());
+}
+
+// A reply that comes after its time-out lands in the next requests'
+// windows: it must never be shown as another parameter's value. Every row
+// shown as Loaded is the transmitter's own value; rows may fail instead.
+TEST_F(CliTest, LateRepliesNeverShowAsAnotherParametersValue) {
+  const struct {
+    const char* bus;
+    int address;
+    const char* profile;
+    const char* fault;
+  } cases[] = {{"modbus", 1, "modbus-pressure.ini", "late=2500,register=6"},
+               {"modbus", 1, "modbus-pressure.ini", "late=2500,register=6,count=1"},
+               {"profibus", 5, "profibus-pressure.ini", "late=1000,slot=1,index=36"},
+               {"profibus", 5, "profibus-pressure.ini", "late=1000,slot=1,index=36,count=1"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.bus);
+    plug(c.bus, c.address, c.profile);
+    const Outcome clean = cli({"--user", "specialist", "connect", "read", "table"});
+    ASSERT_EQ(clean.status, 0) << clean.err;
+    const Lines expected = configurationRows(clean);
+    ASSERT_GE(expected.size(), 5u) << clean.out;
+
+    sim.reset();
+    sim = std::make_unique<testing::Simulator>(c.bus, folder.portLink(5), TAVRIN_SOURCE_DIR "sim/profiles/" +
+                                                                               std::string(c.profile),
+                                               Lines{"--fault", c.fault});
+    ASSERT_TRUE(sim->ready());
+    const Outcome late = cli({"--user", "specialist", "connect", "read", "table"});
+    SCOPED_TRACE(c.fault);
+    if (late.status != 0) {
+      // A read that fails says so.
+      EXPECT_EQ(late.status, 1);
+      EXPECT_TRUE(has(late.err, "failed!")) << late.err;
+    }
+    // Every row shown is the row of the clean run: the same value, Loaded.
+    for (const std::string& row : configurationRows(late))
+      EXPECT_TRUE(std::find(expected.begin(), expected.end(), row) != expected.end()) << "a wrong value: " << row;
+    sim.reset();
+  }
 }
 
 TEST_F(CliTest, PasswordFileAnswersTheSpecialistChoiceAndTheChange) {

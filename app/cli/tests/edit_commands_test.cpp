@@ -1,5 +1,12 @@
 // set, export, import, poll and address of tavrin-cli against tavrin-sim
 // with the sample library.
+#include <poll.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+
 #include "cli_harness.h"
 
 namespace tavrin::cli {
@@ -68,6 +75,41 @@ TEST_F(EditCommands, ExportThenImportGivesTheShownValuesAsChanged) {
   r = cli(with(kSpecialist, {"export", folder.file("no/such/folder/set.txt")}));
   EXPECT_EQ(r.status, 1);
   EXPECT_TRUE(has(r.err, "set.txt file cannot be written!")) << r.err;
+}
+
+// Export into a pipe, as `tavrin-cli export /dev/stdout | ...` does: the
+// values arrive on the pipe and the run ends by itself.
+TEST_F(EditCommands, ExportToAPipeWritesPlainlyAndAFifoWithoutReaderIsRefused) {
+  plug("modbus", 1, "modbus-pressure.ini");
+  int ends[2];
+  ASSERT_EQ(::pipe2(ends, O_CLOEXEC), 0);
+  const pid_t pid = start(with(kSpecialist, {"export", "/dev/stdout"}), "/dev/null", ends[1]);
+  ::close(ends[1]);
+  std::string piped;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  for (;;) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    pollfd p{ends[0], POLLIN, 0};
+    if (left.count() <= 0 || ::poll(&p, 1, static_cast<int>(left.count())) <= 0) break;
+    char buffer[4096];
+    const ssize_t n = ::read(ends[0], buffer, sizeof buffer);
+    if (n <= 0) break;
+    piped.append(buffer, static_cast<size_t>(n));
+  }
+  const bool ended = std::chrono::steady_clock::now() < deadline;
+  if (!ended) ::kill(pid, SIGKILL);
+  ::close(ends[0]);
+  const Outcome r = finish(pid);
+  ASSERT_TRUE(ended) << "export into a pipe hangs";
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(piped.starts_with("[CONFIG_VARIABLES]\npv_pressure=")) << piped;
+  EXPECT_TRUE(has(piped, "\npressure_unit=kPa\n")) << piped;
+
+  const std::string fifo = folder.file("values.fifo");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const Outcome refused = cli(with(kSpecialist, {"export", fifo}));
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_TRUE(has(refused.err, "Error: Error: " + fifo + " file cannot be written!")) << refused.err;
 }
 
 TEST_F(EditCommands, PollFindsExactlyTheSimulatedAddresses) {

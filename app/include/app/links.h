@@ -75,6 +75,10 @@ class DriverLink {
   Pause pause_;
 };
 
+// Asked (title "Error", Yes/No) after a port failure of a Profibus read or
+// write; Yes opens the port again and repeats the transfer.
+inline constexpr const char* kResendQuestion = "Error: Access serial port failed, resend?";
+
 class ProfibusLink : public DriverLink {
  public:
   static constexpr int kDefaultResponseTimeoutMs = 800;

@@ -19,7 +19,9 @@ class DeviceSession;
 inline constexpr const char* kParameterSection = "CONFIG_VARIABLES";
 
 // Writes every registered variable's value text. False with "Error: <path>
-// file cannot be written!" when the file could not be written.
+// file cannot be written!" when the file could not be written. A target
+// that is no regular file (a pipe, /dev/stdout) gets the section alone,
+// without being read first; a FIFO that nobody reads is refused.
 bool exportParameters(model::Session& model, const std::string& path);
 
 // Sets every registered variable from its key's text. A missing key reads

@@ -50,6 +50,7 @@ struct PollRange {
   std::string end;
 };
 PollRange readPollRange(const std::string& comIni);
+// Both ends in one atomic rewrite.
 bool storePollRange(const std::string& comIni, const PollRange& range);
 
 // What the polling dialog shows while the worker runs; called on the

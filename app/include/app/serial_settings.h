@@ -44,7 +44,8 @@ bool isValid(const StoredSerialSettings& stored);
 // Reads the settings; invalid or missing ones are replaced by the defaults,
 // stored, and reported with the warning.
 SerialSettings loadSerialSettings(const std::string& comIni, ui::UserInterface& ui);
-// Writes PORT, BANDRATE, FLOWCTRL, STOPBITS, PARITY, DATABITS in that order.
+// Writes PORT, BANDRATE, FLOWCTRL, STOPBITS, PARITY, DATABITS in that order, in
+// one atomic rewrite of com.ini: a crash leaves the old or the new six.
 bool storeSerialSettings(const std::string& comIni, const SerialSettings& settings);
 
 // COM1 to COM254 that can be opened now, plus heldPort (the port the link of

@@ -20,6 +20,27 @@
  * Time limits are fixed: 600 ms for the first byte of a reply, 2000 ms for
  * the rest, then a 50 ms pause after every attempt and 450 ms more after a
  * failed one. Every transaction therefore lasts at least 50 ms.
+ *
+ * A reply belongs to its request. Whatever arrived before the request is
+ * sent is discarded. A reply is accepted only when it comes from the slave
+ * asked, carries the function asked (or its exception), passes its CRC and
+ * fits the request: a read reply's byte count is the one the quantity asks
+ * for (2 per register; 1 per 8 coils or inputs, rounded up); a function 6
+ * echo repeats the register and the value written, a function 16 echo the
+ * start register and the quantity. After a reply the 50 ms pause is spent
+ * listening: a second reply that fits as well but differs (a late reply to
+ * an earlier request and the reply to this one, back to back) fails the
+ * attempt. A reply that does not fit is never data: the attempt goes on
+ * waiting, and ends with 21 when nothing else came.
+ *
+ * A slave answers in turn, so a reply that came too late for its attempt
+ * arrives ahead of a later request's reply, or alone when that one is lost,
+ * and a read reply names no register. The library therefore counts the
+ * attempts that ended without their reply (for 10 s after each) and the
+ * late replies that arrive, also those discarded before a request: when
+ * every reply an attempt heard may be one still owed to another request
+ * that it fits as well (same slave, function and size), the attempt fails
+ * with 21 and the next one is answered in the ordinary way.
  */
 #ifndef OSTRELLE_H
 #define OSTRELLE_H
@@ -35,6 +56,10 @@ extern "C" {
  * 8 bits are defined. */
 #define OSTRELLE_OK 0
 #define OSTRELLE_CRC_ERROR 20            /* a reply failed its CRC check */
+#define OSTRELLE_FRAME_FORMAT 21         /* replies that do not fit the request: another
+                                            byte count, another value echoed by function 6,
+                                            two that differ, or one that may be owed to
+                                            another request */
 #define OSTRELLE_CANNOT_BUILD 24         /* write request impossible (function, count) */
 #define OSTRELLE_NO_RESPONSE 25          /* no complete reply in time; also a closed or vanished port */
 #define OSTRELLE_ODD_BYTE_COUNT 129      /* Mb_Write given an odd byte count */

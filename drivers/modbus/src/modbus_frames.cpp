@@ -60,4 +60,25 @@ std::optional<Request> buildWriteRequest(uint8_t slave, uint8_t function, uint16
   return std::nullopt;
 }
 
+int expectedByteCount(std::span<const uint8_t> request) {
+  if (request.size() < 6) return -1;
+  const int quantity = request[4] << 8 | request[5];
+  switch (request[1]) {
+    case 1:
+    case 2: return (quantity + 7) / 8;
+    case 3:
+    case 4: return 2 * quantity;
+    default: return -1;
+  }
+}
+
+bool replyFits(std::span<const uint8_t> request, std::span<const uint8_t> reply) {
+  if (request.size() < 6 || reply.size() < 3 || reply[0] != request[0]) return false;
+  if (reply[1] == (request[1] | kExceptionBit)) return true;
+  if (reply[1] != request[1]) return false;
+  if (const int count = expectedByteCount(request); count >= 0) return reply[2] == count;
+  if (request[1] != 6 && request[1] != 16) return false;
+  return reply.size() >= 6 && std::equal(request.begin() + 2, request.begin() + 6, reply.begin() + 2);
+}
+
 }  // namespace tavrin::ostrelle

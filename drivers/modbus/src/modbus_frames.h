@@ -12,6 +12,7 @@ namespace tavrin::ostrelle {
 enum class Status : uint8_t {
   Ok = 0,
   CrcError = 20,
+  FrameFormat = 21,
   CannotBuild = 24,
   NoResponse = 25,
   OddByteCount = 129,
@@ -41,5 +42,15 @@ Request buildReadRequest(uint8_t slave, uint8_t function, uint16_t start, uint16
 // its register count; nothing for anything else.
 std::optional<Request> buildWriteRequest(uint8_t slave, uint8_t function, uint16_t start,
                                          std::span<const uint8_t> data);
+
+// The byte count a read reply to request must carry (2 per register, 1 per
+// 8 coils or inputs, rounded up); -1 when request is no read (1 to 4).
+int expectedByteCount(std::span<const uint8_t> request);
+
+// Whether a complete reply (its CRC checked) fits request: from the slave
+// asked, with the function asked or its exception form, and then the byte
+// count asked (reads) or the echo of the start register and of the value
+// (6) or the quantity (16).
+bool replyFits(std::span<const uint8_t> request, std::span<const uint8_t> reply);
 
 }  // namespace tavrin::ostrelle

@@ -113,9 +113,30 @@ bool CMyModbusComm::Transact(const Request& request) {
     if (written &&
         changed_.wait_for(lock, timing_.addressWait, [this] { return parser_.addressSeen(); }))
       ok = changed_.wait_for(lock, timing_.frameWait, [this] { return parser_.frameComplete(); });
+    if (ok) {
+      // A slave answers in turn: a late reply to an earlier request comes
+      // just before the reply to this one. The pause after the attempt is
+      // spent listening until the line is quiet, so that a second reply
+      // that differs is heard and the attempt fails rather than taking
+      // either. Bytes that keep coming stretch it up to the frame wait.
+      const auto limit = std::chrono::steady_clock::now() + timing_.frameWait;
+      while (!parser_.conflicting()) {
+        const auto until = std::min(lastReceived_ + timing_.postAttemptPause, limit);
+        if (std::chrono::steady_clock::now() >= until) break;
+        changed_.wait_until(lock, until);
+      }
+      ok = !parser_.conflicting();
+    }
     parser_.endAttempt();
+    // A reply that may be owed to another request is not this one's.
+    if (written) {
+      const bool own = unanswered_.attemptEnded(request.view(), parser_.received(), parser_.repliesHeard(), ok,
+                                                std::chrono::steady_clock::now());
+      if (ok && !own) parser_.setLastError(code(Status::FrameFormat));
+      ok = ok && own;
+    }
   }
-  std::this_thread::sleep_for(timing_.postAttemptPause);
+  if (!ok) std::this_thread::sleep_for(timing_.postAttemptPause);
   return ok;
 }
 
@@ -127,7 +148,11 @@ void CMyModbusComm::OnPurged(uint64_t purge) {
 void CMyModbusComm::OnRxData(const uint8_t* data, size_t length) {
   {
     std::lock_guard lock(lock_);
-    if (BlockPurge() != attemptPurge_) return;
+    if (BlockPurge() != attemptPurge_ || !parser_.awaiting()) {
+      unanswered_.stray({data, length});
+      return;
+    }
+    lastReceived_ = std::chrono::steady_clock::now();
     parser_.feed({data, length});
   }
   changed_.notify_all();

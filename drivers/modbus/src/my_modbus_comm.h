@@ -10,6 +10,7 @@
 #include "modbus_frames.h"
 #include "my_serial_port.h"
 #include "reply_parser.h"
+#include "unanswered_requests.h"
 
 namespace tavrin::ostrelle {
 
@@ -19,6 +20,8 @@ struct ModbusTiming {
   // From the first byte to the complete reply.
   std::chrono::milliseconds frameWait{2000};
   // After every attempt, so that the slave is ready for the next request.
+  // After a complete reply the line must be quiet this long before the
+  // reply is taken (listening, this is the pause).
   std::chrono::milliseconds postAttemptPause{50};
   // Attempt to attempt after a failure; the extra pause is the difference.
   std::chrono::milliseconds retryPeriod{500};
@@ -62,7 +65,12 @@ class CMyModbusComm : public CMySerialPort {
   ReplyParser parser_;
   // Blocks read before the purge of the current attempt are stale.
   uint64_t attemptPurge_ = kNoPurge;
+  // When the last block of the current attempt arrived.
+  std::chrono::steady_clock::time_point lastReceived_{};
   ModbusTiming timing_;
+  // Replies still owed to requests whose attempts went unanswered; fed the
+  // bytes that no attempt takes.
+  UnansweredRequests unanswered_;
 };
 
 }  // namespace tavrin::ostrelle

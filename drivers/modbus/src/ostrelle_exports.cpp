@@ -17,6 +17,7 @@ using tavrin::ostrelle::code;
 using tavrin::ostrelle::Status;
 
 static_assert(OSTRELLE_CRC_ERROR == code(Status::CrcError));
+static_assert(OSTRELLE_FRAME_FORMAT == code(Status::FrameFormat));
 static_assert(OSTRELLE_CANNOT_BUILD == code(Status::CannotBuild));
 static_assert(OSTRELLE_NO_RESPONSE == code(Status::NoResponse));
 static_assert(OSTRELLE_ODD_BYTE_COUNT == code(Status::OddByteCount));

@@ -20,7 +20,11 @@ void ReplyParser::beginAttempt(std::span<const uint8_t> request) {
   lastError_ = 0;
   addressSeen_ = false;
   frameComplete_ = false;
+  conflicting_ = false;
+  replyLength_ = 0;
   echo_.fill(0);
+  repliesHeard_ = 0;
+  expectedByteCount_ = expectedByteCount(request);
   if (request.size() >= 6) std::copy(request.begin() + 2, request.begin() + 6, echo_.begin());
   reset();
   awaiting_ = true;
@@ -38,7 +42,7 @@ void ReplyParser::reset() {
 }
 
 void ReplyParser::feed(std::span<const uint8_t> block) {
-  if (!awaiting_ || frameComplete_) return;
+  if (!awaiting_ || conflicting_) return;
   size_t rejections = 0;
   size_t i = 0;
   while (i < block.size()) {
@@ -51,7 +55,20 @@ void ReplyParser::feed(std::span<const uint8_t> block) {
         i = ++rejections;
         break;
       case Step::Complete:
-        return;
+        ++repliesHeard_;
+        if (!frameComplete_) {
+          std::copy_n(buffer_.begin(), length_, reply_.begin());
+          replyLength_ = length_;
+          frameComplete_ = true;
+        } else if (!std::equal(buffer_.begin(), buffer_.begin() + static_cast<std::ptrdiff_t>(length_),
+                               reply_.begin(), reply_.begin() + static_cast<std::ptrdiff_t>(replyLength_))) {
+          conflicting_ = true;
+          lastError_ = code(Status::FrameFormat);
+          return;
+        }
+        reset();
+        ++i;
+        break;
     }
   }
 }
@@ -103,6 +120,10 @@ ReplyParser::Step ReplyParser::take(uint8_t b) {
 
     case State::ByteCount:
       if (b > kMaxReply - kFrameOverhead) return Step::Reject;
+      if (b != expectedByteCount_) {
+        lastError_ = code(Status::FrameFormat);
+        return Step::Reject;
+      }
       store(b);
       collect(b);
       return Step::Next;
@@ -117,16 +138,15 @@ ReplyParser::Step ReplyParser::take(uint8_t b) {
 
     case State::EchoAddress:
       if (auto step = takeEcho(b, echoCounter_, 0, Status::AddressMismatch)) return *step;
-      if (buffer_[1] == 6) {
-        collect(2);
-      } else {
-        quantityCounter_ = 0;
-        state_ = State::EchoQuantity;
-      }
+      // Function 6 echoes the value written where 16 echoes the quantity.
+      quantityCounter_ = 0;
+      state_ = State::EchoQuantity;
       return Step::Next;
 
     case State::EchoQuantity:
-      if (auto step = takeEcho(b, quantityCounter_, 2, Status::QuantityMismatch)) return *step;
+      if (auto step = takeEcho(b, quantityCounter_, 2,
+                               buffer_[1] == 6 ? Status::FrameFormat : Status::QuantityMismatch))
+        return *step;
       crcCounter_ = 0;
       state_ = State::Crc;
       return Step::Next;
@@ -138,9 +158,8 @@ ReplyParser::Step ReplyParser::take(uint8_t b) {
       }
       store(b);
       if (crcCounter_ < 2) return Step::Next;
-      if (crcMatches(received())) {
+      if (crcMatches({buffer_.data(), length_})) {
         frameStatus_ = FrameStatus::Complete;
-        frameComplete_ = true;
         return Step::Complete;
       }
       reset();

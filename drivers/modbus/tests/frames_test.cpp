@@ -115,5 +115,18 @@ TEST(FrameTime, WithoutACounterTheHoldIsSkipped) {
   EXPECT_LT(Clock::now() - begin, std::chrono::milliseconds(80));
 }
 
+TEST(ReplyFits, OnlyTheShapeTheRequestAsksFor) {
+  const auto coils = bytesOf(buildReadRequest(1, 1, 0, 20));  // ten coils: two bytes
+  EXPECT_TRUE(replyFits(coils, framed("01 01 02 49 02")));
+  EXPECT_FALSE(replyFits(coils, framed("01 01 01 49")));
+  EXPECT_TRUE(replyFits(coils, framed("01 81 02"))) << "its exception";
+  EXPECT_FALSE(replyFits(coils, framed("01 83 02"))) << "another function's exception";
+  const auto many = bytesOf(*buildWriteRequest(1, 16, 0x10, unhex("00 01 00 02")));
+  EXPECT_TRUE(replyFits(many, framed("01 10 00 10 00 02")));
+  EXPECT_FALSE(replyFits(many, framed("01 10 00 10 00 01")));
+  EXPECT_FALSE(replyFits(many, framed("01 10 00 11 00 02")));
+  EXPECT_FALSE(replyFits(many, unhex("01 10"))) << "too short to tell";
+}
+
 }  // namespace
 }  // namespace tavrin::ostrelle

@@ -189,6 +189,75 @@ TEST_F(ModbusCommTest, BytesOutsideATransactionNeverCount) {
   slave.get();
 }
 
+// A late reply to an earlier request arrives just before the reply to this
+// one, as a slave that answers in turn sends them.
+TEST_F(ModbusCommTest, ALateReplyToAnotherRequestIsNeverTakenForData) {
+  const auto damping = framed("01 03 04 3F 00 00 00");  // two registers at 6
+  auto slave = answerOnce(pty, 8, damping + framed("01 03 02 00 00"));
+  EXPECT_EQ(read(3, 8, 2), 0);
+  EXPECT_EQ(dataHex(), "00 00");
+  slave.get();
+
+  // Alone, it is a failure, never data.
+  auto alone = answerOnce(pty, 8, damping);
+  EXPECT_EQ(read(3, 8, 2), code(Status::FrameFormat));
+  alone.get();
+  EXPECT_EQ(length, 0xEE);
+
+  // Of the same size but another value: which one answers cannot be told.
+  auto same = answerOnce(pty, 8, framed("01 03 02 3F 00") + framed("01 03 02 00 0F"));
+  EXPECT_EQ(read(3, 9, 2), code(Status::FrameFormat));
+  same.get();
+  EXPECT_EQ(length, 0xEE);
+
+  // A write's echo must carry the value written.
+  uint8_t one[] = {0x00, 0x01};
+  auto echo = answerOnce(pty, 8, framed("01 06 00 08 00 00"));
+  EXPECT_EQ(comm.MbWrite(1, 6, 8, one, 2), code(Status::FrameFormat));
+  echo.get();
+}
+
+// A reply that comes after its attempt ended lands in the next request's
+// window; when the reply to that one is lost, it is alone there and of the
+// same size, and only the count of unanswered requests tells it apart.
+TEST_F(ModbusCommTest, ALateReplyAloneInAnotherRequestsWindowIsNotTaken) {
+  auto lost = answerOnce(pty, 8, {});
+  EXPECT_EQ(read(3, 0, 2), code(Status::NoResponse));
+  lost.get();
+
+  auto late = answerOnce(pty, 8, framed("01 03 02 04 6D"));  // register 0's value
+  EXPECT_EQ(read(3, 1, 2), code(Status::FrameFormat));
+  EXPECT_EQ(length, 0xEE);
+  late.get();
+
+  auto right = answerOnce(pty, 8, framed("01 03 02 03 E9") + framed("01 03 02 03 E9"));
+  EXPECT_EQ(read(3, 1, 2), 0) << "register 1's late reply, then its own";
+  EXPECT_EQ(dataHex(), "03 E9");
+  right.get();
+}
+
+TEST_F(ModbusCommTest, ASecondReplyJustAfterTheFirstIsHeardBeforeTheAttemptEnds) {
+  ASSERT_TRUE(comm.setTiming({500ms, 500ms, 100ms, 100ms}));
+  auto slave = std::async(std::launch::async, [this] {
+    auto request = pty.receive(3000, 8);
+    pty.send(framed("01 03 02 3F 00"));
+    std::this_thread::sleep_for(30ms);
+    pty.send(framed("01 03 02 00 0F"));
+  });
+  EXPECT_EQ(read(3, 9, 2), code(Status::FrameFormat));
+  slave.get();
+
+  auto twice = std::async(std::launch::async, [this] {
+    auto request = pty.receive(3000, 8);
+    pty.send(framed("01 03 02 00 0F"));
+    std::this_thread::sleep_for(30ms);
+    pty.send(framed("01 03 02 00 0F"));
+  });
+  EXPECT_EQ(read(3, 9, 2), 0);
+  twice.get();
+  EXPECT_EQ(dataHex(), "00 0F");
+}
+
 TEST_F(ModbusCommTest, CopiesAtMostTheDataTheReplyCarried) {
   std::string reply = "01 03 FA";
   for (int i = 0; i < 250; ++i) reply += " 42";

@@ -172,12 +172,65 @@ TEST_F(ReplyParserTest, BytesAfterTheCompleteReplyLeaveItAlone) {
   feed(framed("01 03 04 EE EE EE EE"));
   EXPECT_TRUE(parser.frameComplete());
   EXPECT_EQ(reply(), "01 03 04 00 0A 00 0B 9B F6");
+  EXPECT_TRUE(parser.conflicting()) << "a second, different reply to the same request";
+}
+
+TEST_F(ReplyParserTest, AReadReplyMustCarryTheByteCountAsked) {
+  // One register asked; a reply to two (a late one to another request) is
+  // no reply to it, whatever its CRC.
+  start(buildReadRequest(1, 3, 8, 2));
+  feed(framed("01 03 04 3F 00 00 00"));
+  EXPECT_FALSE(parser.frameComplete());
+  EXPECT_EQ(parser.lastError(), code(Status::FrameFormat));
+  feed(framed("01 03 02 00 00"));
+  EXPECT_TRUE(parser.frameComplete());
+  EXPECT_EQ(reply(), hex(framed("01 03 02 00 00")));
+
+  // Ten coils come in two bytes.
+  start(buildReadRequest(1, 1, 0, 20));
+  feed(framed("01 01 01 49"));
+  EXPECT_FALSE(parser.frameComplete());
+  feed(framed("01 01 02 49 02"));
+  EXPECT_TRUE(parser.frameComplete());
+}
+
+TEST_F(ReplyParserTest, ASingleRegisterWriteMustEchoTheValueWritten) {
+  uint8_t value[] = {0x12, 0x34};
+  auto request = *buildWriteRequest(1, 6, 0x0010, value);
+  start(request);
+  feed(framed("01 06 00 10 12 35"));
+  EXPECT_FALSE(parser.frameComplete());
+  EXPECT_EQ(parser.lastError(), code(Status::FrameFormat));
+  feed(bytesOf(request));
+  EXPECT_TRUE(parser.frameComplete());
+}
+
+TEST_F(ReplyParserTest, TwoDifferentRepliesToOneRequestConflict) {
+  const auto ours = framed("01 03 02 00 0F");
+  const auto stale = framed("01 03 02 3F 00");
+  start(buildReadRequest(1, 3, 9, 2));
+  feed(ours + ours);
+  EXPECT_TRUE(parser.frameComplete());
+  EXPECT_FALSE(parser.conflicting()) << "the same reply twice tells the same";
+  EXPECT_EQ(reply(), hex(ours));
+
+  start(buildReadRequest(1, 3, 9, 2));
+  feed(stale + ours);
+  EXPECT_TRUE(parser.conflicting());
+  EXPECT_EQ(parser.lastError(), code(Status::FrameFormat));
+
+  start(buildReadRequest(1, 3, 9, 2));
+  feed(stale);
+  feed(unhex("00 13") + ours);
+  EXPECT_TRUE(parser.conflicting()) << "also in separate blocks, after noise";
+  start(buildReadRequest(1, 3, 9, 2));
+  EXPECT_FALSE(parser.conflicting()) << "each attempt starts afresh";
 }
 
 TEST_F(ReplyParserTest, RepliesLongerThanTheLongestFrameAreRejected) {
-  // 251 data bytes make the longest frame, 256 bytes.
-  start(buildReadRequest(1, 3, 0, 251));
-  std::string longest = "01 03 FB";
+  // 251 data bytes (2008 coils) make the longest frame, 256 bytes.
+  start(buildReadRequest(1, 1, 0, 2 * 2008));
+  std::string longest = "01 01 FB";
   for (int i = 0; i < 251; ++i) longest += " 5A";
   feed(framed(longest));
   ASSERT_TRUE(parser.frameComplete());
@@ -185,8 +238,8 @@ TEST_F(ReplyParserTest, RepliesLongerThanTheLongestFrameAreRejected) {
 
   // One more would not fit an 8-bit length any more: never completes, and
   // the receive buffer never grows past its end.
-  start(buildReadRequest(1, 3, 0, 252));
-  std::string tooLong = "01 03 FC";
+  start(buildReadRequest(1, 1, 0, 2 * 2016));
+  std::string tooLong = "01 01 FC";
   for (int i = 0; i < 252; ++i) tooLong += " 5A";
   feed(framed(tooLong));
   EXPECT_FALSE(parser.frameComplete());

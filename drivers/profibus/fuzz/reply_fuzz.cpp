@@ -1,6 +1,7 @@
-// Bytes from the bus through the reply recogniser and every service check:
-// whatever arrives, nothing is read or written outside the buffers and the
-// checks never hand back more than a reply holds.
+// Bytes from the bus through the reply scan and every service check:
+// whatever arrives, nothing is read or written outside the buffers, the scan
+// hands back only whole replies inside what arrived, and the checks never
+// hand back more than a reply holds (a read never more than it asked).
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -11,19 +12,28 @@
 using namespace tavrin::kelvane;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  if (size == 0) return 0;
+  // Header: address, slot, index, length of the request; then the bytes.
+  constexpr size_t kHeader = 4;
+  if (size < kHeader) return 0;
   const uint8_t address = data[0] & 0x7F;
-  auto reply = findReply(std::span(data + 1, size - 1));
-  if (!reply) return 0;
-  if (reply->size() > kReplyBufferSize) std::abort();
-  Payload out;
-  checkStationStatus(*reply, address);
-  checkSetAddress(*reply);
-  checkDiagnosis(*reply, address, out);
-  if (out.size > kMaxReplyData) std::abort();
-  checkRead(*reply, address, out);
-  if (out.size > kMaxReplyData) std::abort();
-  checkWrite(*reply, address, out);
-  if (out.size > kMaxReplyData) std::abort();
+  const uint8_t slot = data[1], index = data[2], length = data[3];
+  const std::span<const uint8_t> received(data + kHeader, size - kHeader);
+  const auto first = findReply(received);
+  const auto all = findReplies(received);
+  if (first && (all.empty() || all.front().data() != first->data())) std::abort();
+  for (const auto& reply : all) {
+    if (reply.size() > kReplyBufferSize || reply.data() < received.data() ||
+        reply.data() + reply.size() > received.data() + received.size())
+      std::abort();
+    Payload out;
+    checkStationStatus(reply, address);
+    checkSetAddress(reply);
+    checkDiagnosis(reply, address, out);
+    if (out.size > kMaxReplyData) std::abort();
+    if (checkRead(reply, address, slot, index, length, out) == Status::Ok && out.size > length) std::abort();
+    if (out.size > kMaxReplyData) std::abort();
+    checkWrite(reply, address, slot, index, length, out);
+    if (out.size > kMaxReplyData) std::abort();
+  }
   return 0;
 }

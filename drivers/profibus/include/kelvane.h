@@ -15,6 +15,21 @@
  * default device table of the platform (COM1 is /dev/ttyS0, COM33
  * /dev/ttyUSB0, COM65 /dev/ttyACM0).
  *
+ * A reply belongs to its request. Whatever arrived before a request is sent
+ * is discarded. Of the replies that arrive (a reply is collected until the
+ * line has been quiet for 50 ms) only one that answers the request counts:
+ *   - from the station asked, to the master, of the service asked;
+ *   - C3Read: a positive reply echoes the slot and index and carries no more
+ *     data bytes than asked; C3Write: a positive reply echoes the slot, the
+ *     index and the length written; a negative reply is 0xDE for a read,
+ *     0xDF for a write;
+ *   - GetSlaveStatus: 10 01 <address> 00; GetSlaveDiag: the diagnosis of the
+ *     address; set slave address: E5.
+ * Replies that answer something else (a late reply to an earlier request)
+ * are passed over and the wait goes on; when none answers before the
+ * response time-out the status is 6. Two replies that answer but differ
+ * leave it open which one is ours: 6 at once. Never data.
+ *
  * Statuses (8 bits):
  *   0   success
  *   6   no recognisable reply, or a reply that does not answer the request

@@ -250,6 +250,12 @@ void CAsyncSerialPort::beginTransmit() {
     std::lock_guard lock(mutex_);
     if (!busy_) return;
     sending_ = transmitLength_;
+    // What arrived before the request goes out answers no part of it: not
+    // the bytes of a reception still being collected, not those queued.
+    readCount_ = 0;
+    device_.discardInput();
+    receivedCount_ = 0;
+    receptionReady_ = false;
   }
   sent_ = 0;
   writing_ = true;

@@ -34,20 +34,29 @@ milliseconds PaAdapter::setResponseTimeout(int ms) {
   return responseTimeout_;
 }
 
-Status PaAdapter::recogniseReply() {
+PaAdapter::Recognised PaAdapter::recogniseReply(const Answers& answers) {
   switch (port_.waitReception(responseTimeout_, received_)) {
-    case CAsyncSerialPort::ReceiveOutcome::TimedOut: return Status::NoReply;
-    case CAsyncSerialPort::ReceiveOutcome::PortLost: return Status::PortFailure;
+    case CAsyncSerialPort::ReceiveOutcome::TimedOut: return Recognised::TimedOut;
+    case CAsyncSerialPort::ReceiveOutcome::PortLost: return Recognised::PortLost;
     case CAsyncSerialPort::ReceiveOutcome::Received: break;
   }
-  auto found = findReply(received_);
-  if (!found) return Status::BadReply;
-  std::copy(found->begin(), found->end(), reply_.begin());
-  replyLength_ = found->size();
-  return Status::Ok;
+  // An adapter answers in turn: a late reply to an earlier request comes
+  // just before the reply to this one, in the same reception.
+  std::optional<std::span<const uint8_t>> answer;
+  const auto replies = findReplies(received_);
+  if (replies.empty()) return Recognised::Unrecognised;
+  for (const auto& reply : replies) {
+    if (answers(reply) == Status::BadReply) continue;
+    if (answer && !std::ranges::equal(*answer, reply)) return Recognised::Conflict;
+    answer = reply;
+  }
+  if (!answer) return Recognised::NoAnswer;
+  std::copy(answer->begin(), answer->end(), reply_.begin());
+  replyLength_ = answer->size();
+  return Recognised::Reply;
 }
 
-Status PaAdapter::transaction(std::vector<uint8_t> request) {
+Status PaAdapter::transaction(std::vector<uint8_t> request, const Answers& answers) {
   replyLength_ = 0;
   appendCrc(request);
   Status code = Status::NotSent;
@@ -74,16 +83,34 @@ Status PaAdapter::transaction(std::vector<uint8_t> request) {
         code = Status::SendTimeout;
         continue;
       }
+      // A reply that answers another request (a late one) is passed over:
+      // the reply to this one may still come. The time limit then reports
+      // it as a reply that does not match.
       const auto since = Clock::now();
+      bool conflict = false;
+      bool answeredOther = false;
       do {
-        code = recogniseReply();
-        if (code == Status::Ok) {
-          ++counters_[kTransactionsOk];
-          return Status::Ok;
+        switch (recogniseReply(answers)) {
+          case Recognised::Reply:
+            ++counters_[kTransactionsOk];
+            return Status::Ok;
+          case Recognised::Unrecognised: code = Status::BadReply; break;
+          case Recognised::NoAnswer:
+            code = Status::BadReply;
+            answeredOther = true;
+            break;
+          case Recognised::TimedOut:
+            code = Status::NoReply;
+            ++counters_[kReplyWaitsTimedOut];
+            break;
+          case Recognised::Conflict:
+            code = Status::BadReply;
+            conflict = true;
+            break;
+          case Recognised::PortLost: code = Status::PortFailure; break;
         }
-        if (code == Status::PortFailure) break;
-        if (code == Status::NoReply) ++counters_[kReplyWaitsTimedOut];
-      } while (Clock::now() - since < responseTimeout_);
+      } while (code != Status::PortFailure && !conflict && Clock::now() - since < responseTimeout_);
+      if (code == Status::NoReply && answeredOther) code = Status::BadReply;
       if (code == Status::PortFailure) break;
     }
   } catch (const std::system_error&) {
@@ -96,13 +123,17 @@ Status PaAdapter::transaction(std::vector<uint8_t> request) {
 }
 
 Status PaAdapter::stationStatus(uint8_t address) {
-  Status s = transaction(stationStatusRequest(address));
+  Status s = transaction(stationStatusRequest(address),
+                         [address](std::span<const uint8_t> r) { return checkStationStatus(r, address); });
   return s != Status::Ok ? s : checkStationStatus(reply(), address);
 }
 
 Status PaAdapter::slaveDiagnosis(uint8_t address, Payload& data) {
   data.size = 0;
-  Status s = transaction(slaveDiagnosisRequest(address));
+  Status s = transaction(slaveDiagnosisRequest(address), [address](std::span<const uint8_t> r) {
+    Payload ignored;
+    return checkDiagnosis(r, address, ignored);
+  });
   return s != Status::Ok ? s : checkDiagnosis(reply(), address, data);
 }
 
@@ -116,7 +147,8 @@ Status PaAdapter::modifySlaveAddress(uint8_t oldAddress, uint8_t newAddress) {
   Payload newDiagnosis;
   if (slaveDiagnosis(newAddress, newDiagnosis) != Status::NoReply) return Status::InvalidRequest;
   Status s = transaction(setSlaveAddressRequest(oldAddress, newAddress, oldDiagnosis.bytes[kIdentHigh],
-                                                oldDiagnosis.bytes[kIdentLow]));
+                                                oldDiagnosis.bytes[kIdentLow]),
+                         [](std::span<const uint8_t> r) { return checkSetAddress(r); });
   if (s == Status::Ok) s = checkSetAddress(reply());
   if (s != Status::Ok) return s;
   return slaveDiagnosis(newAddress, newDiagnosis);
@@ -124,8 +156,11 @@ Status PaAdapter::modifySlaveAddress(uint8_t oldAddress, uint8_t newAddress) {
 
 Status PaAdapter::read(uint8_t address, uint8_t slot, uint8_t index, uint8_t length, Payload& data) {
   data.size = 0;
-  Status s = transaction(readRequest(address, slot, index, length));
-  return s != Status::Ok ? s : checkRead(reply(), address, data);
+  Status s = transaction(readRequest(address, slot, index, length), [=](std::span<const uint8_t> r) {
+    Payload ignored;
+    return checkRead(r, address, slot, index, length, ignored);
+  });
+  return s != Status::Ok ? s : checkRead(reply(), address, slot, index, length, data);
 }
 
 Status PaAdapter::write(uint8_t address, uint8_t slot, uint8_t index, std::span<const uint8_t> data,
@@ -133,8 +168,12 @@ Status PaAdapter::write(uint8_t address, uint8_t slot, uint8_t index, std::span<
   error.size = 0;
   auto request = writeRequest(address, slot, index, data);
   if (!request) return Status::InvalidRequest;
-  Status s = transaction(std::move(*request));
-  return s != Status::Ok ? s : checkWrite(reply(), address, error);
+  const auto length = static_cast<uint8_t>(data.size());
+  Status s = transaction(std::move(*request), [=](std::span<const uint8_t> r) {
+    Payload ignored;
+    return checkWrite(r, address, slot, index, length, ignored);
+  });
+  return s != Status::Ok ? s : checkWrite(reply(), address, slot, index, length, error);
 }
 
 }  // namespace tavrin::kelvane

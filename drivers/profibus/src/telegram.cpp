@@ -93,24 +93,53 @@ std::optional<std::vector<uint8_t>> writeRequest(uint8_t address, uint8_t slot, 
   return t;
 }
 
-std::optional<std::span<const uint8_t>> findReply(std::span<const uint8_t> received) {
-  const size_t n = received.size();
-  for (size_t p = 0; p < n; ++p) {
-    const uint8_t* b = received.data() + p;
-    const size_t left = n - p;
-    if (b[0] == kShortStart && left >= kShortSize + kCrcSize && b[3] == 0x00 &&
-        crcMatches(received.subspan(p, kShortSize), received.subspan(p + kShortSize, kCrcSize)))
-      return received.subspan(p, kShortSize);
-    if (b[0] == kLongStart && left >= kLongHeader && b[3] == kLongStart && b[1] == b[2]) {
-      const size_t size = kLongHeader + b[1];
-      if (left >= size + kCrcSize && crcMatches(received.subspan(p, size), received.subspan(p + size, kCrcSize))) {
-        if (size > kReplyBufferSize) return std::nullopt;
-        return received.subspan(p, size);
-      }
+namespace {
+
+// The reply that begins at p, and where the scan goes on behind it. A frame
+// too long to hold yields no reply but is passed over whole.
+struct Found {
+  std::optional<std::span<const uint8_t>> reply;
+  size_t next = 0;
+};
+
+std::optional<Found> replyAt(std::span<const uint8_t> received, size_t p) {
+  const uint8_t* b = received.data() + p;
+  const size_t left = received.size() - p;
+  if (b[0] == kShortStart && left >= kShortSize + kCrcSize && b[3] == 0x00 &&
+      crcMatches(received.subspan(p, kShortSize), received.subspan(p + kShortSize, kCrcSize)))
+    return Found{received.subspan(p, kShortSize), p + kShortSize + kCrcSize};
+  if (b[0] == kLongStart && left >= kLongHeader && b[3] == kLongStart && b[1] == b[2]) {
+    const size_t size = kLongHeader + b[1];
+    if (left >= size + kCrcSize && crcMatches(received.subspan(p, size), received.subspan(p + size, kCrcSize))) {
+      if (size > kReplyBufferSize) return Found{std::nullopt, p + size + kCrcSize};
+      return Found{received.subspan(p, size), p + size + kCrcSize};
     }
-    if (b[0] == kShortAcknowledge) return received.subspan(p, 1);
   }
+  if (b[0] == kShortAcknowledge) return Found{received.subspan(p, 1), p + 1};
   return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<std::span<const uint8_t>> findReply(std::span<const uint8_t> received) {
+  for (size_t p = 0; p < received.size(); ++p)
+    if (auto found = replyAt(received, p)) return found->reply;
+  return std::nullopt;
+}
+
+std::vector<std::span<const uint8_t>> findReplies(std::span<const uint8_t> received) {
+  std::vector<std::span<const uint8_t>> replies;
+  size_t p = 0;
+  while (p < received.size()) {
+    auto found = replyAt(received, p);
+    if (!found) {
+      ++p;
+      continue;
+    }
+    if (found->reply) replies.push_back(*found->reply);
+    p = found->next;
+  }
+  return replies;
 }
 
 void Payload::assign(std::span<const uint8_t> data) {
@@ -133,16 +162,27 @@ Status checkDiagnosis(std::span<const uint8_t> reply, uint8_t address, Payload& 
 
 namespace {
 
-// Read and write share everything but the function code of a positive reply
-// and where a positive read's data begins.
-Status checkDpv1(std::span<const uint8_t> reply, uint8_t address, uint8_t function, Payload& out, bool withData) {
+constexpr uint8_t kNegativeFlag = 0x80;
+constexpr size_t kSlotAt = 10, kIndexAt = 11, kLengthAt = 12;
+
+// Read and write share the header checks and the negative reply; a
+// positive reply must echo the request.
+Status checkDpv1(std::span<const uint8_t> reply, uint8_t address, uint8_t function, uint8_t slot, uint8_t index,
+                 uint8_t length, Payload& out, bool withData) {
   out.size = 0;
   if (!isLongFrameFrom(reply, address, kDpv1Header) || reply[7] != 0x00 || reply[8] != 0x00) return Status::BadReply;
   const size_t le = reply[1];
   if (reply[9] == function) {
-    if (withData) out.assign(reply.subspan(kLongHeader + kDpv1Header, le - kDpv1Header));
+    if (reply[kSlotAt] != slot || reply[kIndexAt] != index) return Status::BadReply;
+    if (withData) {
+      if (le - kDpv1Header > length) return Status::BadReply;
+      out.assign(reply.subspan(kLongHeader + kDpv1Header, le - kDpv1Header));
+    } else if (reply[kLengthAt] != length) {
+      return Status::BadReply;
+    }
     return Status::Ok;
   }
+  if (reply[9] != (function | kNegativeFlag)) return Status::BadReply;
   static_assert(kDpv1ErrorMinimum + kDpv1ErrorBytes == kDpv1Header);
   out.assign(reply.subspan(kDpv1ErrorOffset, le - kDpv1ErrorMinimum));
   return Status::NegativeReply;
@@ -150,12 +190,14 @@ Status checkDpv1(std::span<const uint8_t> reply, uint8_t address, uint8_t functi
 
 }  // namespace
 
-Status checkRead(std::span<const uint8_t> reply, uint8_t address, Payload& data) {
-  return checkDpv1(reply, address, kReadFunction, data, true);
+Status checkRead(std::span<const uint8_t> reply, uint8_t address, uint8_t slot, uint8_t index, uint8_t length,
+                 Payload& data) {
+  return checkDpv1(reply, address, kReadFunction, slot, index, length, data, true);
 }
 
-Status checkWrite(std::span<const uint8_t> reply, uint8_t address, Payload& error) {
-  return checkDpv1(reply, address, kWriteFunction, error, false);
+Status checkWrite(std::span<const uint8_t> reply, uint8_t address, uint8_t slot, uint8_t index, uint8_t length,
+                  Payload& error) {
+  return checkDpv1(reply, address, kWriteFunction, slot, index, length, error, false);
 }
 
 Status checkSetAddress(std::span<const uint8_t> reply) {

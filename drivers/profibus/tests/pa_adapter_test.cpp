@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <future>
+#include <mutex>
 
 #include "adapter_peer.h"
 #include "kelvane/runtime_exception.h"
@@ -25,6 +26,8 @@ using tavrin::testing::TempDir;
 using tavrin::testing::unhex;
 
 constexpr int kPort = 7;
+
+std::string shown(const Payload& p) { return hex({p.bytes.begin(), p.bytes.begin() + p.size}); }
 const std::vector<uint8_t> kStatusRequest = unhex("10 05 01 49 D4 83");
 
 class PaAdapterTest : public ::testing::Test {
@@ -116,6 +119,64 @@ TEST_F(PaAdapterTest, TheLongestReplyThatFitsIsHandedBackWhole) {
   EXPECT_EQ(adapter.read(5, 1, 0x10, 235, data), Status::Ok);
   ASSERT_EQ(data.size, 235);
   EXPECT_EQ(data.bytes[234], 0x44);
+}
+
+// A late reply to an earlier request and the reply to this one arrive back
+// to back, as an adapter that answers in turn sends them.
+TEST_F(PaAdapterTest, ALateReplyToAnotherRequestIsNeverTakenForData) {
+  ASSERT_TRUE(open());
+  const auto damping = framed("68 0D 0D 68 81 85 08 00 00 5E 01 24 04 3F 00 00 00");
+  const auto unit = framed("68 0B 0B 68 81 85 08 00 00 5E 01 6A 02 04 6D");
+  const auto older = framed("68 0D 0D 68 81 85 08 00 00 5E 01 24 04 3F 80 00 00");
+  std::mutex mutex;
+  std::vector<uint8_t> answer;
+  auto answerWith = [&](std::initializer_list<std::vector<uint8_t>> parts) {
+    std::lock_guard lock(mutex);
+    answer.clear();
+    for (const auto& p : parts) answer.insert(answer.end(), p.begin(), p.end());
+  };
+  AdapterPeer peer(pty.master(), [&](const auto&) {
+    std::lock_guard lock(mutex);
+    return say(answer);
+  });
+  Payload data;
+
+  answerWith({damping, unit});
+  EXPECT_EQ(adapter.read(5, 1, 0x6A, 2, data), Status::Ok);
+  EXPECT_EQ(shown(data), "04 6D");
+
+  answerWith({damping});
+  EXPECT_EQ(adapter.read(5, 1, 0x6A, 2, data), Status::BadReply) << "alone, a failure, never data";
+  EXPECT_EQ(data.size, 0);
+  EXPECT_EQ(adapter.read(5, 3, 0x20, 4, data), Status::BadReply) << "another slot";
+
+  // Two replies to this very index that differ: which one is ours cannot be
+  // told. Two that are equal tell the same.
+  answerWith({older, damping});
+  EXPECT_EQ(adapter.read(5, 1, 0x24, 4, data), Status::BadReply);
+  answerWith({damping, damping});
+  EXPECT_EQ(adapter.read(5, 1, 0x24, 4, data), Status::Ok);
+  EXPECT_EQ(shown(data), "3F 00 00 00");
+
+  // A write's echo must name the slot and index written.
+  answerWith({framed("68 09 09 68 81 85 08 00 00 5F 01 24 04")});
+  const std::vector<uint8_t> value{0x40, 0, 0, 0};
+  EXPECT_EQ(adapter.write(5, 1, 0x20, value, data), Status::BadReply);
+  EXPECT_EQ(adapter.write(5, 1, 0x24, value, data), Status::Ok);
+}
+
+// Whatever arrived before a request was sent belongs to no transaction,
+// also bytes the port is still collecting into a reception.
+TEST_F(PaAdapterTest, BytesWaitingBeforeTheRequestAreDiscarded) {
+  ASSERT_TRUE(open());
+  const auto stale = framed("68 0D 0D 68 81 85 08 00 00 5E 01 24 04 3F 80 00 00");
+  AdapterPeer peer(pty.master(),
+                   [](const auto&) { return say(framed("68 0D 0D 68 81 85 08 00 00 5E 01 24 04 3F 00 00 00")); });
+  pty.send(stale);  // half a read interval before the request
+  std::this_thread::sleep_for(20ms);
+  Payload data;
+  EXPECT_EQ(adapter.read(5, 1, 0x24, 4, data), Status::Ok);
+  EXPECT_EQ(shown(data), "3F 00 00 00");
 }
 
 TEST_F(PaAdapterTest, ModifyNeedsTheIdentNumberInTheDiagnosis) {

@@ -106,33 +106,71 @@ TEST(TelegramTest, StationStatusAcceptsOnlyItsOwnAnswer) {
 TEST(TelegramTest, ReadRepliesGiveDataOrTheThreeErrorBytes) {
   Payload data;
   auto positive = unhex("68 0C 0C 68 81 85 08 00 00 5E 01 10 03 0A 0B 0C");
-  EXPECT_EQ(checkRead(positive, 5, data), Status::Ok);
+  EXPECT_EQ(checkRead(positive, 5, 1, 0x10, 3, data), Status::Ok);
   EXPECT_EQ(hex({data.bytes.begin(), data.bytes.begin() + data.size}), "0A 0B 0C");
 
   auto negative = unhex("68 09 09 68 81 85 08 00 00 DE 80 B6 00");
-  EXPECT_EQ(checkRead(negative, 5, data), Status::NegativeReply);
+  EXPECT_EQ(checkRead(negative, 5, 1, 0x10, 3, data), Status::NegativeReply);
   EXPECT_EQ(hex({data.bytes.begin(), data.bytes.begin() + data.size}), "80 B6 00");
 
-  EXPECT_EQ(checkRead(negative, 6, data), Status::BadReply) << "another station";
+  EXPECT_EQ(checkRead(negative, 6, 1, 0x10, 3, data), Status::BadReply) << "another station";
   EXPECT_EQ(data.size, 0);
   auto toSomeoneElse = negative;
   toSomeoneElse[4] = 0x82;
-  EXPECT_EQ(checkRead(toSomeoneElse, 5, data), Status::BadReply);
+  EXPECT_EQ(checkRead(toSomeoneElse, 5, 1, 0x10, 3, data), Status::BadReply);
   auto otherService = negative;
   otherService[7] = 0x3E;
-  EXPECT_EQ(checkRead(otherService, 5, data), Status::BadReply);
+  EXPECT_EQ(checkRead(otherService, 5, 1, 0x10, 3, data), Status::BadReply);
+}
+
+// A reply answers only the request it belongs to: a late one to another
+// slot or index, longer than asked, or of the other service is none.
+TEST(TelegramTest, DpvOneRepliesMustEchoTheirRequest) {
+  Payload data;
+  const auto positive = unhex("68 0C 0C 68 81 85 08 00 00 5E 01 24 03 0A 0B 0C");
+  EXPECT_EQ(checkRead(positive, 5, 1, 0x24, 3, data), Status::Ok);
+  EXPECT_EQ(checkRead(positive, 5, 1, 0x24, 4, data), Status::Ok) << "fewer bytes than asked";
+  EXPECT_EQ(checkRead(positive, 5, 1, 0x6A, 3, data), Status::BadReply) << "another index";
+  EXPECT_EQ(data.size, 0);
+  EXPECT_EQ(checkRead(positive, 5, 3, 0x24, 3, data), Status::BadReply) << "another slot";
+  EXPECT_EQ(checkRead(positive, 5, 1, 0x24, 2, data), Status::BadReply) << "more bytes than asked";
+  EXPECT_EQ(checkWrite(positive, 5, 1, 0x24, 3, data), Status::BadReply) << "a read reply to a write";
+
+  const auto written = unhex("68 09 09 68 81 85 08 00 00 5F 01 24 02");
+  EXPECT_EQ(checkWrite(written, 5, 1, 0x24, 2, data), Status::Ok);
+  EXPECT_EQ(checkWrite(written, 5, 1, 0x20, 2, data), Status::BadReply) << "another index";
+  EXPECT_EQ(checkWrite(written, 5, 3, 0x24, 2, data), Status::BadReply) << "another slot";
+  EXPECT_EQ(checkWrite(written, 5, 1, 0x24, 4, data), Status::BadReply) << "another length";
+  EXPECT_EQ(checkRead(written, 5, 1, 0x24, 2, data), Status::BadReply) << "a write reply to a read";
+
+  // Negative replies carry no slot or index, only their service.
+  EXPECT_EQ(checkRead(unhex("68 09 09 68 81 85 08 00 00 DF 80 B6 00"), 5, 1, 0x24, 2, data), Status::BadReply);
+  EXPECT_EQ(checkWrite(unhex("68 09 09 68 81 85 08 00 00 DE 80 B0 00"), 5, 1, 0x24, 2, data), Status::BadReply);
+}
+
+TEST(TelegramTest, TheScanFindsEveryReplyInOrder) {
+  const auto a = framed("68 0C 0C 68 81 85 08 00 00 5E 01 24 03 0A 0B 0C");
+  const auto b = framed("68 0A 0A 68 81 85 08 00 00 5E 01 6A 01 07");
+  std::vector<uint8_t> bytes = unhex("FF");
+  for (const auto& part : {a, unhex("00"), b, unhex("E5")}) bytes.insert(bytes.end(), part.begin(), part.end());
+  const auto replies = findReplies(bytes);
+  ASSERT_EQ(replies.size(), 3u);
+  EXPECT_EQ(hex({replies[0].begin(), replies[0].end()}), hex({a.begin(), a.end() - 2}));
+  EXPECT_EQ(hex({replies[1].begin(), replies[1].end()}), hex({b.begin(), b.end() - 2}));
+  EXPECT_EQ(hex({replies[2].begin(), replies[2].end()}), "E5");
+  EXPECT_TRUE(findReplies({}).empty());
 }
 
 TEST(TelegramTest, RepliesTooShortForTheirServiceAreBad) {
   Payload data;
   // A negative reply without its error bytes (LE 6).
-  EXPECT_EQ(checkRead(unhex("68 06 06 68 81 85 08 00 00 DE"), 5, data), Status::BadReply);
-  EXPECT_EQ(checkWrite(unhex("68 08 08 68 81 85 08 00 00 DF 80 B6"), 5, data), Status::BadReply);
-  EXPECT_EQ(checkWrite(unhex("68 09 09 68 81 85 08 00 00 5F 01 10 02"), 5, data), Status::Ok);
-  EXPECT_EQ(checkWrite(unhex("68 09 09 68 81 85 08 00 00 DF 80 B6 00"), 5, data), Status::NegativeReply);
+  EXPECT_EQ(checkRead(unhex("68 06 06 68 81 85 08 00 00 DE"), 5, 1, 0x10, 3, data), Status::BadReply);
+  EXPECT_EQ(checkWrite(unhex("68 08 08 68 81 85 08 00 00 DF 80 B6"), 5, 1, 0x10, 2, data), Status::BadReply);
+  EXPECT_EQ(checkWrite(unhex("68 09 09 68 81 85 08 00 00 5F 01 10 02"), 5, 1, 0x10, 2, data), Status::Ok);
+  EXPECT_EQ(checkWrite(unhex("68 09 09 68 81 85 08 00 00 DF 80 B6 00"), 5, 1, 0x10, 2, data), Status::NegativeReply);
   EXPECT_EQ(data.size, 3);
   // A span that is not exactly one frame (LE says more than is there).
-  EXPECT_EQ(checkRead(unhex("68 0C 0C 68 81 85 08 00 00 5E 01 10 03"), 5, data), Status::BadReply);
+  EXPECT_EQ(checkRead(unhex("68 0C 0C 68 81 85 08 00 00 5E 01 10 03"), 5, 1, 0x10, 3, data), Status::BadReply);
 
   EXPECT_EQ(checkDiagnosis(unhex("68 04 04 68 81 85 08 3E"), 5, data), Status::BadReply);
   EXPECT_EQ(checkDiagnosis(unhex("68 05 05 68 81 85 08 3E 3C"), 5, data), Status::Ok);

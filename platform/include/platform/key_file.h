@@ -20,12 +20,23 @@
 // Every write replaces the whole file atomically and durably (temporary file
 // in the same folder, fsync, rename, fsync of the folder), keeps the file's
 // mode and owner where permitted, and writes through a symbolic link to its
-// target. A crash leaves the old or the new file, never a mix; it may leave a
-// hidden temporary file (".<name>.tmp...") behind.
+// target. A crash leaves the old or the new file, never a mix. Several keys
+// of one file that belong together (serial settings, a polling range, a
+// calibration step) go through writeKeys(): one rewrite for all of them.
+//
+// Temporary files are named ".<name>.tmp<pid>.<n>" beside the file. A writer
+// killed before its rename leaves one behind; the next write of that file
+// removes those whose process no longer runs.
+//
+// A target that exists and is not a regular file (a pipe, a terminal,
+// /dev/stdout, /dev/null) is never read and cannot be replaced: a write
+// sends it the new text plainly, opened without waiting for a reader. A
+// FIFO that nobody reads, a folder or a socket refuse the write.
 #pragma once
 
 #include <cstddef>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -42,6 +53,10 @@ class KeyFile {
   static KeyFile parse(std::string_view text);
   // A missing or unreadable file gives an empty key file.
   static KeyFile load(const std::string& path);
+  // What a write starts from: the file's content when it is a regular file,
+  // an empty key file for anything else (never opened, so a pipe cannot
+  // block the writer).
+  static KeyFile loadForUpdate(const std::string& path);
 
   // The value as stored (trimmed, quotes removed), in full length.
   std::optional<std::string> get(std::string_view section, std::string_view key) const;
@@ -94,5 +109,17 @@ std::string readKey(std::string_view section, std::string_view key, const std::s
 std::string readKey(const KeyFile& file, std::string_view section, std::string_view key);
 // writeKey: the profile write (line feeds stored as backslash-n).
 bool writeKey(std::string_view section, std::string_view key, const std::string& path, std::string_view value);
+
+// One key of a multi-key write.
+struct KeyValue {
+  std::string_view section;
+  std::string_view key;
+  std::string_view value;
+};
+// Writes every key, in order, as writeKey would one after the other, but in
+// one atomic rewrite of the file: afterwards it holds all of them or (after a
+// crash or a failure) none. False, with the file untouched, when a name
+// cannot be written or the file cannot be replaced.
+bool writeKeys(const std::string& path, std::span<const KeyValue> keys);
 
 }  // namespace tavrin::platform

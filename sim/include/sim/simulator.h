@@ -4,6 +4,7 @@
 // It knows nothing of ports or clocks: time comes in as seconds.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -61,6 +62,9 @@ class Simulator {
   void resetLine() { scanner_.flush(); }
 
   BusSide& side() { return side_; }
+  // Called after each request has been carried out (or refused), before
+  // its reply goes out.
+  void setAfterRequest(std::function<void()> hook) { afterRequest_ = std::move(hook); }
 
  private:
   std::optional<Transmission> handle(const Bytes& frame, double seconds);
@@ -72,6 +76,7 @@ class Simulator {
   FaultSet faults_;
   FrameScanner scanner_;
   TraceSink* trace_;
+  std::function<void()> afterRequest_;
 };
 
 }  // namespace tavrin::sim

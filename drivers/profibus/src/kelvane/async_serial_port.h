@@ -7,8 +7,9 @@
 // as one reception, and a reply broken by a longer pause as several.
 //
 // Writes are handed to the same thread: write() copies the data, sets the
-// busy flag and returns at once; the thread sends it and reports the
-// completion (done, or failed). A write that the line does not take within
+// busy flag and returns at once; the thread discards whatever was received
+// or is being collected (it answers no part of this request), sends it and
+// reports the completion (done, or failed). A write that the line does not take within
 // (write wait - 20 ms) per byte + 10 ms is completed as done with what went
 // out, as a serial write time-out would.
 //

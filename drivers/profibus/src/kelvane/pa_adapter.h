@@ -7,6 +7,7 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <vector>
@@ -62,10 +63,18 @@ class PaAdapter {
   CAsyncSerialPort& port() { return port_; }
 
  private:
-  // Sends request (the CRC is appended here) and leaves the recognised
-  // reply in reply_.
-  Status transaction(std::vector<uint8_t> request);
-  Status recogniseReply();
+  // Whether a reply answers the request: Ok or NegativeReply when it does,
+  // BadReply when it does not (another station, service, slot or index).
+  using Answers = std::function<Status(std::span<const uint8_t> reply)>;
+
+  // Sends request (the CRC is appended here) and leaves the reply that
+  // answers it in reply_.
+  Status transaction(std::vector<uint8_t> request, const Answers& answers);
+  // Of the replies in one reception, the one that answers: replies that do
+  // not answer are passed over (NoAnswer when there is no other); two that
+  // answer but differ leave it open which one is ours (Conflict).
+  enum class Recognised { Reply, TimedOut, Unrecognised, NoAnswer, Conflict, PortLost };
+  Recognised recogniseReply(const Answers& answers);
 
   CAsyncSerialPort port_;
   std::chrono::milliseconds responseTimeout_ = kDefaultResponseTimeout;

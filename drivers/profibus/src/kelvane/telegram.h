@@ -59,6 +59,10 @@ std::optional<std::vector<uint8_t>> writeRequest(uint8_t address, uint8_t slot, 
 // reply is there, or when the first frame found is longer than
 // kReplyBufferSize (a reply we could not hold is not a reply).
 std::optional<std::span<const uint8_t>> findReply(std::span<const uint8_t> received);
+// Every reply in received in the order it arrived: the scan of findReply,
+// going on behind each reply found (a frame too long to hold is passed
+// over whole).
+std::vector<std::span<const uint8_t>> findReplies(std::span<const uint8_t> received);
 
 // Bytes a service hands back to its caller.
 struct Payload {
@@ -71,10 +75,19 @@ struct Payload {
 
 // The service checks: does reply answer the request to address? Each returns
 // Ok, BadReply, or (read and write) NegativeReply with the error bytes.
+//
+// A DPV1 reply answers only its own request: a positive read reply (0x5E)
+// echoes the slot and index asked and carries at most length data bytes; a
+// positive write reply (0x5F) echoes the slot, the index and the length
+// written; a negative reply carries its own service (0xDE for a read, 0xDF
+// for a write). Anything else, a late reply to another request among them,
+// is BadReply.
 Status checkStationStatus(std::span<const uint8_t> reply, uint8_t address);
 Status checkDiagnosis(std::span<const uint8_t> reply, uint8_t address, Payload& data);
-Status checkRead(std::span<const uint8_t> reply, uint8_t address, Payload& data);
-Status checkWrite(std::span<const uint8_t> reply, uint8_t address, Payload& error);
+Status checkRead(std::span<const uint8_t> reply, uint8_t address, uint8_t slot, uint8_t index, uint8_t length,
+                 Payload& data);
+Status checkWrite(std::span<const uint8_t> reply, uint8_t address, uint8_t slot, uint8_t index, uint8_t length,
+                  Payload& error);
 Status checkSetAddress(std::span<const uint8_t> reply);
 
 }  // namespace tavrin::kelvane
