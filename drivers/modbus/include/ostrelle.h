@@ -100,6 +100,37 @@ int32_t GetCommCounts(int32_t ignored);
 int32_t ClearCommCounts(int32_t ignored);
 int32_t SetComState(int32_t ignored);
 
+/* The frame monitor (an addition of this library; the program binds it by
+ * name and works without it). SetFrameMonitor registers a callback that
+ * receives every frame: each request as it goes out, and what came back
+ * for it, one call per part:
+ *   OSTRELLE_OUTCOME_REPLY      the reply taken (an exception reply too);
+ *   OSTRELLE_OUTCOME_CRC_ERROR  bytes of an attempt that ended after a
+ *                               reply failed its CRC;
+ *   OSTRELLE_OUTCOME_DISCARDED  bytes that were no reply: noise before or
+ *                               after it, a reply that did not fit, bytes
+ *                               outside any transaction;
+ *   OSTRELLE_OUTCOME_TIMEOUT    no bytes (length 0): nothing came in time.
+ * A reply and the bytes around it are handed over when its attempt ends,
+ * by the thread in Mb_Read or Mb_Write; bytes outside any transaction by
+ * the reader thread as they arrive. The time is the steady clock
+ * (CLOCK_MONOTONIC) in nanoseconds at the first byte of the frame, or when
+ * the request went out. The callback must return at once and must not call
+ * the library. NULL stops the calls; once SetFrameMonitor has returned the
+ * previous callback is not called again. It may be called at any time from
+ * any thread. Returns 0. */
+#define OSTRELLE_FRAME_SENT 0
+#define OSTRELLE_FRAME_RECEIVED 1
+#define OSTRELLE_OUTCOME_SENT 0
+#define OSTRELLE_OUTCOME_REPLY 1
+#define OSTRELLE_OUTCOME_TIMEOUT 2
+#define OSTRELLE_OUTCOME_CRC_ERROR 3
+#define OSTRELLE_OUTCOME_DISCARDED 4
+
+typedef void (*OstrelleFrameCallback)(void *context, int64_t steadyNanoseconds, uint8_t direction, uint8_t outcome,
+                                      const uint8_t *bytes, uint16_t length);
+int32_t SetFrameMonitor(OstrelleFrameCallback callback, void *context);
+
 #ifdef __cplusplus
 }
 #endif

@@ -102,10 +102,16 @@ bool CMyModbusComm::Transact(const Request& request) {
     std::lock_guard lock(lock_);
     parser_.beginAttempt(request.view());
     attemptPurge_ = kNoPurge;
+    capturing_ = tap_.active();
+    if (capturing_) capture_.begin();
   }
+  const auto sentAt = std::chrono::steady_clock::now();
   DriveDirection(true);
   bool written = Write(request.view()) != 0;
   DriveDirection(false);
+  if (written && capturing_)
+    tap_.emit(sentAt, static_cast<uint8_t>(FrameDirection::Sent), static_cast<uint8_t>(FrameOutcome::Sent),
+              request.view());
 
   bool ok = false;
   {
@@ -134,7 +140,11 @@ bool CMyModbusComm::Transact(const Request& request) {
                                                 std::chrono::steady_clock::now());
       if (ok && !own) parser_.setLastError(code(Status::FrameFormat));
       ok = ok && own;
+      if (capturing_)
+        capture_.report(tap_, parser_.frameComplete() ? parser_.received() : std::span<const uint8_t>{}, ok,
+                        parser_.lastError() == code(Status::CrcError), std::chrono::steady_clock::now());
     }
+    capturing_ = false;
   }
   if (!ok) std::this_thread::sleep_for(timing_.postAttemptPause);
   return ok;
@@ -150,9 +160,12 @@ void CMyModbusComm::OnRxData(const uint8_t* data, size_t length) {
     std::lock_guard lock(lock_);
     if (BlockPurge() != attemptPurge_ || !parser_.awaiting()) {
       unanswered_.stray({data, length});
+      tap_.emit(std::chrono::steady_clock::now(), static_cast<uint8_t>(FrameDirection::Received),
+                static_cast<uint8_t>(FrameOutcome::Discarded), {data, length});
       return;
     }
     lastReceived_ = std::chrono::steady_clock::now();
+    if (capturing_) capture_.add(lastReceived_, {data, length});
     parser_.feed({data, length});
   }
   changed_.notify_all();

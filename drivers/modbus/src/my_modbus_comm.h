@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <mutex>
 
+#include "attempt_capture.h"
 #include "modbus_frames.h"
 #include "my_serial_port.h"
 #include "reply_parser.h"
@@ -49,6 +50,9 @@ class CMyModbusComm : public CMySerialPort {
 
   uint8_t lastError() const;
 
+  // The frame monitor (ostrelle.h, SetFrameMonitor); nullptr stops it.
+  void setFrameMonitor(platform::FrameCallback callback, void* context) { tap_.set(callback, context); }
+
  protected:
   void OnRxData(const uint8_t* data, size_t length) override;
   void OnPurged(uint64_t purge) override;
@@ -71,6 +75,10 @@ class CMyModbusComm : public CMySerialPort {
   // Replies still owed to requests whose attempts went unanswered; fed the
   // bytes that no attempt takes.
   UnansweredRequests unanswered_;
+  platform::FrameTap tap_;
+  // The bytes of the current attempt, while a monitor is registered.
+  AttemptCapture capture_;
+  bool capturing_ = false;
 };
 
 }  // namespace tavrin::ostrelle

@@ -1,6 +1,7 @@
 // The C exports of Driver/Ostrelle.so over the one port object of the
 // process. No exception leaves an export.
 #include <string>
+#include <type_traits>
 
 #pragma GCC visibility push(default)
 #include "ostrelle.h"
@@ -24,6 +25,14 @@ static_assert(OSTRELLE_ODD_BYTE_COUNT == code(Status::OddByteCount));
 static_assert(OSTRELLE_QUANTITY_MISMATCH == code(Status::QuantityMismatch));
 static_assert(OSTRELLE_ADDRESS_MISMATCH == code(Status::AddressMismatch));
 static_assert(OSTRELLE_BAD_FUNCTION == code(Status::BadFunction));
+static_assert(std::is_same_v<OstrelleFrameCallback, tavrin::platform::FrameCallback>);
+static_assert(OSTRELLE_FRAME_SENT == static_cast<int>(tavrin::ostrelle::FrameDirection::Sent));
+static_assert(OSTRELLE_FRAME_RECEIVED == static_cast<int>(tavrin::ostrelle::FrameDirection::Received));
+static_assert(OSTRELLE_OUTCOME_SENT == static_cast<int>(tavrin::ostrelle::FrameOutcome::Sent));
+static_assert(OSTRELLE_OUTCOME_REPLY == static_cast<int>(tavrin::ostrelle::FrameOutcome::Reply));
+static_assert(OSTRELLE_OUTCOME_TIMEOUT == static_cast<int>(tavrin::ostrelle::FrameOutcome::TimedOut));
+static_assert(OSTRELLE_OUTCOME_CRC_ERROR == static_cast<int>(tavrin::ostrelle::FrameOutcome::CrcError));
+static_assert(OSTRELLE_OUTCOME_DISCARDED == static_cast<int>(tavrin::ostrelle::FrameOutcome::Discarded));
 
 // Built when the library is loaded, closed when it is unloaded.
 CMyModbusComm thePort;
@@ -77,6 +86,11 @@ uint8_t Mb_Write(uint8_t slave, uint8_t function, uint16_t start, const uint8_t*
   } catch (...) {
     return OSTRELLE_NO_RESPONSE;
   }
+}
+
+int32_t SetFrameMonitor(OstrelleFrameCallback callback, void* context) {
+  thePort.setFrameMonitor(callback, context);
+  return 0;
 }
 
 int32_t SetRespondOutTime(int32_t) { return 0; }

@@ -110,6 +110,37 @@ void CloseComPort(void);
  * contains both texts, or -1. */
 int32_t GetCommPortNumber(const char *hardwareIdPart1, const char *hardwareIdPart2);
 
+/* The frame monitor (an addition of this library; the program binds it by
+ * name and works without it). SetFrameMonitor registers a callback that the
+ * I/O thread calls with every telegram it sends and with every reception
+ * (the bytes collected until the line was quiet for 50 ms), one call per
+ * part of it:
+ *   KELVANE_OUTCOME_REPLY      a whole telegram whose CRC matches (whether
+ *                              it answers the request, the status says);
+ *   KELVANE_OUTCOME_CRC_ERROR  a telegram whose CRC does not match;
+ *   KELVANE_OUTCOME_DISCARDED  bytes that are no telegram (noise, a part of
+ *                              one, bytes still being collected when the
+ *                              next request went out);
+ *   KELVANE_OUTCOME_TIMEOUT    no bytes (length 0), from the thread of the
+ *                              transfer: no reply within the response
+ *                              time-out.
+ * The time is the steady clock (CLOCK_MONOTONIC) in nanoseconds at the
+ * first byte of the reception, or when the telegram went out. The callback
+ * must return at once and must not call the library. NULL stops the calls;
+ * once SetFrameMonitor has returned the previous callback is not called
+ * again. It may be called at any time from any thread. Returns 0. */
+#define KELVANE_FRAME_SENT 0
+#define KELVANE_FRAME_RECEIVED 1
+#define KELVANE_OUTCOME_SENT 0
+#define KELVANE_OUTCOME_REPLY 1
+#define KELVANE_OUTCOME_TIMEOUT 2
+#define KELVANE_OUTCOME_CRC_ERROR 3
+#define KELVANE_OUTCOME_DISCARDED 4
+
+typedef void (*KelvaneFrameCallback)(void *context, int64_t steadyNanoseconds, uint8_t direction, uint8_t outcome,
+                                     const uint8_t *bytes, uint16_t length);
+int32_t SetFrameMonitor(KelvaneFrameCallback callback, void *context);
+
 #ifdef __cplusplus
 }
 #endif

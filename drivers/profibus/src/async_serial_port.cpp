@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "kelvane/reception_parts.h"
 #include "kelvane/runtime_exception.h"
 
 namespace tavrin::kelvane {
@@ -222,6 +223,7 @@ bool CAsyncSerialPort::receiveAvailable() {
   auto result = device_.read(std::span(reading_).subspan(readCount_), 0);
   switch (result.status) {
     case platform::IoStatus::Ok:
+      if (readCount_ == 0 && result.count > 0) firstByteAt_ = Clock::now();
       readCount_ += result.count;
       lastByteAt_ = Clock::now();
       return true;
@@ -236,7 +238,17 @@ bool CAsyncSerialPort::receiveAvailable() {
   return false;
 }
 
+void CAsyncSerialPort::tapReception(std::span<const uint8_t> bytes, Clock::time_point at) {
+  if (!tap_.active() || bytes.empty()) return;
+  for (const ReceptionPart& part : splitReception(bytes))
+    tap_.emit(at, static_cast<uint8_t>(FrameDirection::Received), static_cast<uint8_t>(part.outcome),
+              bytes.subspan(part.offset, part.length));
+}
+
 void CAsyncSerialPort::completeReception() {
+  // Before the protocol sees it, so that the monitor has it ahead of the
+  // next request.
+  tapReception(std::span<const uint8_t>(reading_.data(), readCount_), firstByteAt_);
   std::lock_guard lock(mutex_);
   std::copy_n(reading_.begin(), readCount_, received_.begin());
   receivedCount_ = readCount_;
@@ -249,6 +261,13 @@ void CAsyncSerialPort::beginTransmit() {
   {
     std::lock_guard lock(mutex_);
     if (!busy_) return;
+  }
+  // Bytes still being collected answer no part of this request.
+  if (readCount_ > 0 && tap_.active())
+    tap_.emit(firstByteAt_, static_cast<uint8_t>(FrameDirection::Received),
+              static_cast<uint8_t>(FrameOutcome::Discarded), std::span<const uint8_t>(reading_.data(), readCount_));
+  {
+    std::lock_guard lock(mutex_);
     sending_ = transmitLength_;
     // What arrived before the request goes out answers no part of it: not
     // the bytes of a reception still being collected, not those queued.
@@ -258,6 +277,8 @@ void CAsyncSerialPort::beginTransmit() {
     receptionReady_ = false;
   }
   sent_ = 0;
+  tap_.emit(Clock::now(), static_cast<uint8_t>(FrameDirection::Sent), static_cast<uint8_t>(FrameOutcome::Sent),
+            std::span<const uint8_t>(transmit_.data(), sending_));
   writing_ = true;
   writeDeadline_ = Clock::now() + (threadWriteWait_ - kWriteTimeoutMargin) * static_cast<int64_t>(sending_) +
                    kWriteTimeoutConstant;

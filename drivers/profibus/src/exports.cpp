@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <exception>
+#include <type_traits>
 
 #pragma GCC visibility push(default)
 #include "kelvane.h"
@@ -10,6 +11,7 @@
 
 #include "kelvane/pa_adapter.h"
 #include "kelvane/port_discovery.h"
+#include "kelvane/reception_parts.h"
 #include "platform/program_folder.h"
 
 namespace {
@@ -21,6 +23,16 @@ using tavrin::kelvane::Status;
 static_assert(KELVANE_MAX_REPLY_DATA == tavrin::kelvane::kMaxReplyData);
 static_assert(KELVANE_MAX_WRITE_DATA == tavrin::kelvane::kMaxWriteData);
 static_assert(KELVANE_COUNTER_COUNT == tavrin::kelvane::kCounterCount);
+static_assert(std::is_same_v<KelvaneFrameCallback, tavrin::platform::FrameCallback>);
+using tavrin::kelvane::FrameDirection;
+using tavrin::kelvane::FrameOutcome;
+static_assert(KELVANE_FRAME_SENT == static_cast<int>(FrameDirection::Sent));
+static_assert(KELVANE_FRAME_RECEIVED == static_cast<int>(FrameDirection::Received));
+static_assert(KELVANE_OUTCOME_SENT == static_cast<int>(FrameOutcome::Sent));
+static_assert(KELVANE_OUTCOME_REPLY == static_cast<int>(FrameOutcome::Reply));
+static_assert(KELVANE_OUTCOME_TIMEOUT == static_cast<int>(FrameOutcome::TimedOut));
+static_assert(KELVANE_OUTCOME_CRC_ERROR == static_cast<int>(FrameOutcome::CrcError));
+static_assert(KELVANE_OUTCOME_DISCARDED == static_cast<int>(FrameOutcome::Discarded));
 
 // Built when the library is loaded; every export works on it.
 PaAdapter adapter;
@@ -130,6 +142,11 @@ void CloseComPort(void) {
     adapter.close();
   } catch (...) {
   }
+}
+
+int32_t SetFrameMonitor(KelvaneFrameCallback callback, void* context) {
+  adapter.port().frameTap().set(callback, context);
+  return 0;
 }
 
 int32_t GetCommPortNumber(const char* hardwareIdPart1, const char* hardwareIdPart2) {

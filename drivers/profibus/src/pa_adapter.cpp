@@ -1,5 +1,7 @@
 #include "kelvane/pa_adapter.h"
 
+#include "kelvane/reception_parts.h"
+
 #include <algorithm>
 #include <system_error>
 
@@ -36,7 +38,10 @@ milliseconds PaAdapter::setResponseTimeout(int ms) {
 
 PaAdapter::Recognised PaAdapter::recogniseReply(const Answers& answers) {
   switch (port_.waitReception(responseTimeout_, received_)) {
-    case CAsyncSerialPort::ReceiveOutcome::TimedOut: return Recognised::TimedOut;
+    case CAsyncSerialPort::ReceiveOutcome::TimedOut:
+      port_.frameTap().emit(Clock::now(), static_cast<uint8_t>(FrameDirection::Received),
+                            static_cast<uint8_t>(FrameOutcome::TimedOut), {});
+      return Recognised::TimedOut;
     case CAsyncSerialPort::ReceiveOutcome::PortLost: return Recognised::PortLost;
     case CAsyncSerialPort::ReceiveOutcome::Received: break;
   }

@@ -32,6 +32,7 @@
 #include "kelvane/serial_port.h"
 #include "kelvane/thread.h"
 #include "platform/event_signal.h"
+#include "platform/frame_tap.h"
 
 namespace tavrin::kelvane {
 
@@ -91,6 +92,11 @@ class CAsyncSerialPort : public CSerialPort, public CThread {
 
   bool busy() const;
   bool portLost() const;
+
+  // The frame monitor (kelvane.h, SetFrameMonitor): the I/O thread hands
+  // it every telegram it sends and every reception; the protocol adds the
+  // time-outs.
+  platform::FrameTap& frameTap() { return tap_; }
   // The text of the last error the port reported (kept for diagnosis; a
   // library prints nothing).
   std::string lastReportedError() const;
@@ -110,6 +116,7 @@ class CAsyncSerialPort : public CSerialPort, public CThread {
   void transmitAvailable();
   void completeWrite(bool ok, int error);
   void endAfterLoss(const std::string& why);
+  void tapReception(std::span<const uint8_t> bytes, std::chrono::steady_clock::time_point at);
 
   platform::EventSignal stop_;
   platform::EventSignal writeRequest_;
@@ -137,6 +144,8 @@ class CAsyncSerialPort : public CSerialPort, public CThread {
   std::array<uint8_t, kBufferSize> reading_{};
   size_t readCount_ = 0;
   std::chrono::steady_clock::time_point lastByteAt_{};
+  std::chrono::steady_clock::time_point firstByteAt_{};
+  platform::FrameTap tap_;
   bool writing_ = false;
   size_t sending_ = 0;
   size_t sent_ = 0;
