@@ -31,6 +31,7 @@ bool ModbusLink::bind() {
   static_assert(std::is_same_v<MbWriteFn, decltype(&::Mb_Write)>);
   static_assert(std::is_same_v<CloseComPortFn, decltype(&::CloseComPort)>);
   static_assert(std::is_same_v<SetRespondOutTimeFn, decltype(&::SetRespondOutTime)>);
+  static_assert(std::is_same_v<platform::FrameCallback, OstrelleFrameCallback>);
 
   const std::string path = files_.driver("Ostrelle");
   if (!std::filesystem::exists(path)) {
@@ -47,6 +48,7 @@ bool ModbusLink::bind() {
   mbWrite_ = lookup<std::remove_pointer_t<MbWriteFn>>("Mb_Write");
   closeComPort_ = lookup<std::remove_pointer_t<CloseComPortFn>>("CloseComPort");
   setRespondOutTime_ = lookup<std::remove_pointer_t<SetRespondOutTimeFn>>("SetRespondOutTime");
+  bindFrameMonitor();
   if (!std::filesystem::exists(files_.comIni())) {
     ui_.errorBox("Error: Cannot find Modbus configuration file!");
     return false;
@@ -56,6 +58,7 @@ bool ModbusLink::bind() {
 
 void ModbusLink::unbind() {
   close();
+  unbindFrameMonitor();
   library_.close();
   openComPort_ = nullptr;
   mbRead_ = nullptr;

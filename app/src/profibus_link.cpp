@@ -37,6 +37,7 @@ bool ProfibusLink::bind() {
   static_assert(std::is_same_v<C3WriteFn, decltype(&::C3Write)>);
   static_assert(std::is_same_v<CloseComPortFn, decltype(&::CloseComPort)>);
   static_assert(std::is_same_v<SetRespondOutTimeFn, decltype(&::SetRespondOutTime)>);
+  static_assert(std::is_same_v<platform::FrameCallback, KelvaneFrameCallback>);
 
   if (isBound()) unbind();
   const std::string path = files_.driver("Kelvane");
@@ -56,11 +57,13 @@ bool ProfibusLink::bind() {
   c3Write_ = lookup<std::remove_pointer_t<C3WriteFn>>("C3Write");
   closeComPort_ = lookup<std::remove_pointer_t<CloseComPortFn>>("CloseComPort");
   setRespondOutTime_ = lookup<std::remove_pointer_t<SetRespondOutTimeFn>>("SetRespondOutTime");
+  bindFrameMonitor();
   return true;
 }
 
 void ProfibusLink::unbind() {
   close();
+  unbindFrameMonitor();
   library_.close();
   getCommPortNumber_ = nullptr;
   openComPort_ = nullptr;

@@ -25,6 +25,7 @@
 #include "app/configuration.h"
 #include "model/communication.h"
 #include "platform/dynamic_library.h"
+#include "platform/frame_tap.h"
 
 namespace tavrin::ui {
 class UserInterface;
@@ -52,7 +53,18 @@ class DriverLink {
   void setAttempts(int attempts) { attempts_ = attempts < 1 ? 1 : attempts; }
   void setPause(Pause pause);
 
+  // The frame monitor: the driver's SetFrameMonitor, which a library of the
+  // original export list lacks (everything else works without it). The
+  // callback is kept and registered whenever the library is bound, and
+  // taken back before the library is released; nullptr takes it back now.
+  // False when the bound library has no frame monitor.
+  bool setFrameMonitor(platform::FrameCallback callback, void* context);
+  bool hasFrameMonitor() const { return setFrameMonitor_ != nullptr; }
+
  protected:
+  // After the library's functions are bound, before it is released.
+  void bindFrameMonitor();
+  void unbindFrameMonitor();
   // Binds name, or leaves nullptr; library_ must be loaded.
   template <class Function>
   Function* lookup(const char* name) const {
@@ -72,7 +84,12 @@ class DriverLink {
   int attempts_ = 3;
 
  private:
+  using SetFrameMonitorFn = int32_t (*)(platform::FrameCallback, void*);
+
   Pause pause_;
+  SetFrameMonitorFn setFrameMonitor_ = nullptr;
+  platform::FrameCallback frameCallback_ = nullptr;
+  void* frameContext_ = nullptr;
 };
 
 // Asked (title "Error", Yes/No) after a port failure of a Profibus read or
