@@ -62,7 +62,7 @@ std::optional<ParameterComparison> compareParameters(model::Session& model, cons
     const std::string name(model.description().nameById(e.id));
     names.insert(folded(name));
     if (!file.get(kParameterSection, name)) {
-      out.missingInFile.push_back({name, vars.label(e.root)});
+      out.missingInFile.push_back({name, vars.label(e.root), platform::readKey(stored, kParameterSection, name)});
       continue;
     }
     if (e.state != model::ValueState::Loaded) continue;
@@ -72,7 +72,7 @@ std::optional<ParameterComparison> compareParameters(model::Session& model, cons
       out.differences.push_back({name, vars.label(e.root), deviceValue, fileValue, vars.unitText(e.id, false)});
   }
   for (const auto& [key, value] : file.entries(kParameterSection))
-    if (!names.contains(folded(key))) out.missingOnDevice.push_back({key, ""});
+    if (!names.contains(folded(key))) out.missingOnDevice.push_back({key, "", platform::readKey(file, kParameterSection, key)});
   return out;
 }
 
@@ -81,8 +81,10 @@ std::vector<std::string> comparisonLines(const ParameterComparison& c) {
   for (const VariableDifference& d : c.differences)
     lines.push_back("differs\t" + field(d.name) + "\t" + field(d.label) + "\t" + field(d.deviceValue) + "\t" +
                     field(d.fileValue) + "\t" + field(d.unit));
-  for (const MissingVariable& m : c.missingInFile) lines.push_back("missing in file\t" + field(m.name) + "\t" + field(m.label));
-  for (const MissingVariable& m : c.missingOnDevice) lines.push_back("missing on device\t" + field(m.name));
+  for (const MissingVariable& m : c.missingInFile)
+    lines.push_back("missing in file\t" + field(m.name) + "\t" + field(m.label) + "\t" + field(m.value));
+  for (const MissingVariable& m : c.missingOnDevice)
+    lines.push_back("missing on device\t" + field(m.name) + "\t" + field(m.value));
   return lines;
 }
 

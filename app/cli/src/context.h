@@ -21,6 +21,7 @@ struct Options {
   std::string offline;  // a description file to open without a bus
   std::optional<app::UserType> user;
   std::string passwordFile;
+  std::string trace;  // the bus monitor's lines go there
   bool yes = false;
   bool allowDefaultDownload = false;
 };

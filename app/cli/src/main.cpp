@@ -33,6 +33,8 @@ void usage(std::ostream& os) {
         "  --yes                    answer Yes and OK, take the first entry of a list; the\n"
         "                           resend question after a port failure at most 3 times\n"
         "                           per command, then No\n"
+        "  --trace FILE             write every frame sent and received to FILE, one line\n"
+        "                           each: seconds, TX or RX, address, decoded summary, bytes\n"
         "  --allow-default-download also answer Yes to the two questions before writing\n"
         "                           default values (a write before any read)\n"
         "  --help                   this text\n\n"
@@ -122,7 +124,7 @@ int run(int argc, char** argv) {
     } else if (a == "--help" || a == "-h") {
       usage(std::cout);
       return 0;
-    } else if (a == "--folder" || a == "--offline" || a == "--password-file" || a == "--user") {
+    } else if (a == "--folder" || a == "--offline" || a == "--password-file" || a == "--user" || a == "--trace") {
       std::string v;
       if (!value(v)) {
         std::cerr << "tavrin-cli: " << a << " needs a value\n";
@@ -134,6 +136,8 @@ int run(int argc, char** argv) {
         options.offline = v;
       } else if (a == "--password-file") {
         options.passwordFile = v;
+      } else if (a == "--trace") {
+        options.trace = v;
       } else if (v == "specialist") {
         options.user = app::UserType::Specialist;
       } else if (v == "maintenance") {
@@ -169,6 +173,11 @@ int run(int argc, char** argv) {
   answers.user = options.user;
   if (!options.passwordFile.empty() && !readPasswords(options.passwordFile, answers.passwords)) {
     std::cerr << "tavrin-cli: cannot read " << options.passwordFile << "\n";
+    return kUsageError;
+  }
+
+  if (!options.trace.empty() && !std::ofstream(options.trace, std::ios::trunc)) {
+    std::cerr << "tavrin-cli: cannot write " << options.trace << "\n";
     return kUsageError;
   }
 

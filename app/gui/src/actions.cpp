@@ -84,7 +84,9 @@ QList<QKeySequence> shortcutsOf(ActionId id) {
     case ActionId::Write:
     case ActionId::Disconnect:
     case ActionId::UpdateModified:
-    case ActionId::UpdateAll: return {};
+    case ActionId::UpdateAll:
+    case ActionId::CompareWithFile:
+    case ActionId::BusMonitor: return {};
   }
   return {};
 }
@@ -97,7 +99,8 @@ bool checkable(ActionId id) {
     case ActionId::Function:
     case ActionId::Calibration:
     case ActionId::Profibus:
-    case ActionId::Modbus: return true;
+    case ActionId::Modbus:
+    case ActionId::BusMonitor: return true;
     case ActionId::Connect:
     case ActionId::Export:
     case ActionId::Import:
@@ -116,7 +119,8 @@ bool checkable(ActionId id) {
     case ActionId::UpdateAll:
     case ActionId::Copy:
     case ActionId::Cut:
-    case ActionId::Paste: return false;
+    case ActionId::Paste:
+    case ActionId::CompareWithFile: return false;
   }
   return false;
 }

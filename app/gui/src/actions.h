@@ -42,7 +42,9 @@ namespace tavrin::gui {
   X(UpdateAll, "Update all variables", "", None, UpdateAll)                                \
   X(Copy, "Copy", "", None, None)                                                          \
   X(Cut, "Cut", "", None, None)                                                            \
-  X(Paste, "Paste", "", None, None)
+  X(Paste, "Paste", "", None, None)                                                        \
+  X(CompareWithFile, "Compare with file...", "", None, Export)                             \
+  X(BusMonitor, "Bus monitor", "", None, None)
 
 enum class ActionId {
 #define TAVRIN_GUI_ACTION_ID(id, text, tool, icon, command) id,

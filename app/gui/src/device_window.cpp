@@ -14,6 +14,7 @@
 #include "app/description_menus.h"
 #include "app/polling.h"
 #include "calibration_dialogs.h"
+#include "compare_dialog.h"
 #include "plain_dialogs.h"
 #include "qt_user_interface.h"
 #include "serial_settings_dialog.h"
@@ -223,6 +224,13 @@ void DeviceWindow::exportParameters() {
 
 void DeviceWindow::importParameters() {
   run([this] { parameterFiles_.importWithDialog(); });
+}
+
+void DeviceWindow::compareWithFile() {
+  run([this] {
+    std::string path;
+    if (const auto comparison = app::compareWithDialog(session_, &path)) showComparison(this, path, *comparison);
+  });
 }
 
 void DeviceWindow::chooseCommunicationType(app::CommunicationType type) {

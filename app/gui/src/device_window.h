@@ -68,6 +68,8 @@ class DeviceWindow : public QWidget, private app::SessionObserver {
   void enterView(app::ViewMode mode);
   void exportParameters();
   void importParameters();
+  // Device -> "Compare with file...": the file, the Read, the differences.
+  void compareWithFile();
   void chooseCommunicationType(app::CommunicationType type);
   void changePassword();
   void setAddress();

@@ -10,6 +10,7 @@
 #include <QStatusBar>
 #include <QToolBar>
 
+#include "bus_monitor_pane.h"
 #include "device_window.h"
 #include "icons.h"
 #include "lock_indicators.h"
@@ -44,6 +45,7 @@ MainWindow::MainWindow(const app::ProgramFiles& files, QWidget* parent)
   device_->setContextMenuActions({action(ActionId::UpdateModified), action(ActionId::UpdateAll)});
   connect(device_, &DeviceWindow::commandsChanged, this, &MainWindow::updateActions);
   updateActions();
+  createBusMonitor();
   device_->start();
 }
 
@@ -139,6 +141,23 @@ void MainWindow::createStatusBar() {
   connect(status, &QAction::toggled, bar, &QStatusBar::setVisible);
 }
 
+void MainWindow::createBusMonitor() {
+  // Device: Compare with file... after Import; View: Bus monitor after the bars.
+  QMenu* device = menu(MenuId::Device);
+  const QList<QAction*> entries = device->actions();
+  const qsizetype import = entries.indexOf(action(ActionId::Import));
+  device->insertAction(import + 1 < entries.size() ? entries[import + 1] : nullptr, action(ActionId::CompareWithFile));
+  menu(MenuId::View)->addAction(action(ActionId::BusMonitor));
+
+  busMonitor_ = new BusMonitorPane(*device_, *ui_, this);
+  addDockWidget(Qt::BottomDockWidgetArea, busMonitor_);
+  busMonitor_->hide();
+  QAction* shown = action(ActionId::BusMonitor);
+  connect(shown, &QAction::toggled, busMonitor_, &QDockWidget::setVisible);
+  connect(busMonitor_, &QDockWidget::visibilityChanged, shown,
+          [this, shown] { shown->setChecked(!busMonitor_->isHidden()); });
+}
+
 void MainWindow::setStatusText(const QString& text) {
   connectionPane_->setText(text);
   connectionPane_->setAccessibleDescription(text);
@@ -186,6 +205,8 @@ void MainWindow::trigger(ActionId id) {
     case ActionId::Copy: device_->copy(); break;
     case ActionId::Cut: device_->cut(); break;
     case ActionId::Paste: device_->paste(); break;
+    case ActionId::CompareWithFile: device_->compareWithFile(); break;
+    case ActionId::BusMonitor: break;  // its toggle shows and hides the pane
   }
   // A checkable action has just toggled itself; the session says what holds.
   if (device_) updateActions();

@@ -22,6 +22,7 @@ class QToolBar;
 
 namespace tavrin::gui {
 
+class BusMonitorPane;
 class DeviceWindow;
 class LockIndicators;
 class QtUserInterface;
@@ -51,6 +52,7 @@ class MainWindow : public QMainWindow {
   QLabel* connectionPane() const { return connectionPane_; }
   LockIndicators* lockIndicators() const { return locks_; }
   DeviceWindow* deviceWindow() const { return device_; }
+  BusMonitorPane* busMonitor() const { return busMonitor_; }
   QtUserInterface& userInterface() const { return *ui_; }
 
   void setStatusText(const QString& text);
@@ -63,6 +65,7 @@ class MainWindow : public QMainWindow {
   void createMenus();
   void createToolBar();
   void createStatusBar();
+  void createBusMonitor();
   void trigger(ActionId id);
   // Enabled and checked as the session's command state says.
   void updateActions();
@@ -76,6 +79,7 @@ class MainWindow : public QMainWindow {
   QLabel* connectionPane_ = nullptr;
   LockIndicators* locks_ = nullptr;
   DeviceWindow* device_ = nullptr;
+  BusMonitorPane* busMonitor_ = nullptr;
   bool closing_ = false;
 };
 

@@ -92,6 +92,9 @@ class BusMonitor {
   // go, or let them go first (their unbinding takes the monitor back).
   void attach(DeviceLinks& links);
   void detach();
+  // Forgets links that have gone (their unbinding took the monitor back)
+  // without calling them.
+  void abandon() { links_ = nullptr; }
   bool attached() const { return links_ != nullptr; }
   // Whether the bound driver of the bus has the frame monitor export.
   bool supported(Bus bus) const;

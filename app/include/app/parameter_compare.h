@@ -37,6 +37,7 @@ struct VariableDifference {
 struct MissingVariable {
   std::string name;
   std::string label;  // empty for a key that names no variable
+  std::string value;  // the device's value, or the file's for a key without a variable
   bool operator==(const MissingVariable&) const = default;
 };
 
@@ -53,8 +54,8 @@ std::optional<ParameterComparison> compareParameters(model::Session& model, cons
 
 // The comparison as lines of tab-separated fields, as tavrin-cli prints it:
 //   differs<TAB>name<TAB>label<TAB>device value<TAB>file value<TAB>unit
-//   missing in file<TAB>name<TAB>label
-//   missing on device<TAB>name
+//   missing in file<TAB>name<TAB>label<TAB>device value
+//   missing on device<TAB>name<TAB>file value
 // Tabs and line feeds inside a field are written as \t and \n.
 std::vector<std::string> comparisonLines(const ParameterComparison& comparison);
 

@@ -24,9 +24,9 @@ AttemptCapture::Clock::time_point AttemptCapture::timeAt(size_t offset) const {
   return at;
 }
 
-void AttemptCapture::emit(platform::FrameTap& tap, size_t from, size_t to, FrameOutcome outcome) const {
+void AttemptCapture::handPart(platform::FrameTap& tap, size_t from, size_t to, FrameOutcome outcome) const {
   if (to <= from) return;
-  tap.emit(timeAt(from), static_cast<uint8_t>(FrameDirection::Received), static_cast<uint8_t>(outcome),
+  tap.deliver(timeAt(from), static_cast<uint8_t>(FrameDirection::Received), static_cast<uint8_t>(outcome),
            std::span<const uint8_t>(bytes_.data() + from, to - from));
 }
 
@@ -34,7 +34,7 @@ void AttemptCapture::report(platform::FrameTap& tap, std::span<const uint8_t> re
                             Clock::time_point end) const {
   if (count_ == 0) {
     if (!taken)
-      tap.emit(end, static_cast<uint8_t>(FrameDirection::Received), static_cast<uint8_t>(FrameOutcome::TimedOut), {});
+      tap.deliver(end, static_cast<uint8_t>(FrameDirection::Received), static_cast<uint8_t>(FrameOutcome::TimedOut), {});
     return;
   }
   const auto heard = std::span<const uint8_t>(bytes_.data(), count_);
@@ -44,13 +44,13 @@ void AttemptCapture::report(platform::FrameTap& tap, std::span<const uint8_t> re
     const auto at = std::search(heard.begin(), heard.end(), reply.begin(), reply.end());
     if (at != heard.end()) {
       const auto start = static_cast<size_t>(at - heard.begin());
-      emit(tap, 0, start, FrameOutcome::Discarded);
-      emit(tap, start, start + reply.size(), FrameOutcome::Reply);
-      emit(tap, start + reply.size(), count_, FrameOutcome::Discarded);
+      handPart(tap, 0, start, FrameOutcome::Discarded);
+      handPart(tap, start, start + reply.size(), FrameOutcome::Reply);
+      handPart(tap, start + reply.size(), count_, FrameOutcome::Discarded);
       return;
     }
   }
-  emit(tap, 0, count_,
+  handPart(tap, 0, count_,
        taken ? FrameOutcome::Reply : crcFailed ? FrameOutcome::CrcError : FrameOutcome::Discarded);
 }
 

@@ -35,7 +35,7 @@ class AttemptCapture {
 
  private:
   Clock::time_point timeAt(size_t offset) const;
-  void emit(platform::FrameTap& tap, size_t from, size_t to, FrameOutcome outcome) const;
+  void handPart(platform::FrameTap& tap, size_t from, size_t to, FrameOutcome outcome) const;
 
   std::array<uint8_t, kCapacity> bytes_{};
   size_t count_ = 0;

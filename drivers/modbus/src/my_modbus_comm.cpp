@@ -110,7 +110,7 @@ bool CMyModbusComm::Transact(const Request& request) {
   bool written = Write(request.view()) != 0;
   DriveDirection(false);
   if (written && capturing_)
-    tap_.emit(sentAt, static_cast<uint8_t>(FrameDirection::Sent), static_cast<uint8_t>(FrameOutcome::Sent),
+    tap_.deliver(sentAt, static_cast<uint8_t>(FrameDirection::Sent), static_cast<uint8_t>(FrameOutcome::Sent),
               request.view());
 
   bool ok = false;
@@ -160,7 +160,7 @@ void CMyModbusComm::OnRxData(const uint8_t* data, size_t length) {
     std::lock_guard lock(lock_);
     if (BlockPurge() != attemptPurge_ || !parser_.awaiting()) {
       unanswered_.stray({data, length});
-      tap_.emit(std::chrono::steady_clock::now(), static_cast<uint8_t>(FrameDirection::Received),
+      tap_.deliver(std::chrono::steady_clock::now(), static_cast<uint8_t>(FrameDirection::Received),
                 static_cast<uint8_t>(FrameOutcome::Discarded), {data, length});
       return;
     }

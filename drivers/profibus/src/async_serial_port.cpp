@@ -241,7 +241,7 @@ bool CAsyncSerialPort::receiveAvailable() {
 void CAsyncSerialPort::tapReception(std::span<const uint8_t> bytes, Clock::time_point at) {
   if (!tap_.active() || bytes.empty()) return;
   for (const ReceptionPart& part : splitReception(bytes))
-    tap_.emit(at, static_cast<uint8_t>(FrameDirection::Received), static_cast<uint8_t>(part.outcome),
+    tap_.deliver(at, static_cast<uint8_t>(FrameDirection::Received), static_cast<uint8_t>(part.outcome),
               bytes.subspan(part.offset, part.length));
 }
 
@@ -264,7 +264,7 @@ void CAsyncSerialPort::beginTransmit() {
   }
   // Bytes still being collected answer no part of this request.
   if (readCount_ > 0 && tap_.active())
-    tap_.emit(firstByteAt_, static_cast<uint8_t>(FrameDirection::Received),
+    tap_.deliver(firstByteAt_, static_cast<uint8_t>(FrameDirection::Received),
               static_cast<uint8_t>(FrameOutcome::Discarded), std::span<const uint8_t>(reading_.data(), readCount_));
   {
     std::lock_guard lock(mutex_);
@@ -277,7 +277,7 @@ void CAsyncSerialPort::beginTransmit() {
     receptionReady_ = false;
   }
   sent_ = 0;
-  tap_.emit(Clock::now(), static_cast<uint8_t>(FrameDirection::Sent), static_cast<uint8_t>(FrameOutcome::Sent),
+  tap_.deliver(Clock::now(), static_cast<uint8_t>(FrameDirection::Sent), static_cast<uint8_t>(FrameOutcome::Sent),
             std::span<const uint8_t>(transmit_.data(), sending_));
   writing_ = true;
   writeDeadline_ = Clock::now() + (threadWriteWait_ - kWriteTimeoutMargin) * static_cast<int64_t>(sending_) +

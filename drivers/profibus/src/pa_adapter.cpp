@@ -39,7 +39,7 @@ milliseconds PaAdapter::setResponseTimeout(int ms) {
 PaAdapter::Recognised PaAdapter::recogniseReply(const Answers& answers) {
   switch (port_.waitReception(responseTimeout_, received_)) {
     case CAsyncSerialPort::ReceiveOutcome::TimedOut:
-      port_.frameTap().emit(Clock::now(), static_cast<uint8_t>(FrameDirection::Received),
+      port_.frameTap().deliver(Clock::now(), static_cast<uint8_t>(FrameDirection::Received),
                             static_cast<uint8_t>(FrameOutcome::TimedOut), {});
       return Recognised::TimedOut;
     case CAsyncSerialPort::ReceiveOutcome::PortLost: return Recognised::PortLost;

@@ -32,7 +32,7 @@ class FrameTap {
 
   bool active() const { return active_.load(std::memory_order_relaxed); }
 
-  void emit(std::chrono::steady_clock::time_point at, uint8_t direction, uint8_t outcome,
+  void deliver(std::chrono::steady_clock::time_point at, uint8_t direction, uint8_t outcome,
             std::span<const uint8_t> bytes) {
     if (!active()) return;
     const int64_t ns = std::chrono::duration_cast<std::chrono::nanoseconds>(at.time_since_epoch()).count();
