@@ -66,6 +66,8 @@ std::optional<ParameterComparison> compareParameters(model::Session& model, cons
       continue;
     }
     if (e.state != model::ValueState::Loaded) continue;
+    // A measured value changes by itself; it says nothing about the set-up.
+    if ((vars.classFlags(e.root) & model::kClassDynamic) != 0) continue;
     const std::string fileValue = platform::readKey(file, kParameterSection, name);
     const std::string deviceValue = platform::readKey(stored, kParameterSection, name);
     if (fileValue != deviceValue)

@@ -34,13 +34,13 @@ class TraceFile {
     stop_ = true;
     writer_.join();
     write();
-    monitor_.detach();
     const app::CommunicationType type = context_.session().communicationType();
     const bool traced = type == app::CommunicationType::None ||
                         monitor_.supported(type == app::CommunicationType::Modbus ? app::Bus::Modbus
                                                                                   : app::Bus::Profibus);
     if (!traced && !context_.offline())
       std::cerr << "tavrin-cli: the driver has no frame monitor, " << context_.options().trace << " stays empty\n";
+    monitor_.detach();
     if (const uint64_t lost = monitor_.queue().dropped())
       std::cerr << "tavrin-cli: " << lost << " frames were not traced (queue full)\n";
   }

@@ -10,7 +10,8 @@
 // (blanks around a value trimmed, line feeds as backslash-n, "NULL" empty),
 // so a file exported from the same values never differs. Variables not read
 // from the device (state other than Loaded) are not compared: their values
-// say nothing about the device.
+// say nothing about the device; nor are dynamic variables (measured values,
+// class DYNAMIC), which change by themselves.
 #pragma once
 
 #include <optional>
