@@ -172,8 +172,17 @@ FrameDecoding FrameDecoder::decode(const MonitorFrame& frame) {
   const bool request = frame.direction == FrameDirection::Sent;
   switch (frame.outcome) {
     case FrameOutcome::TimedOut: return {last, "No reply (time-out)"};
-    case FrameOutcome::Discarded:
-      return {std::nullopt, "Discarded " + std::to_string(b.size()) + (b.size() == 1 ? " byte" : " bytes")};
+    case FrameOutcome::Discarded: {
+      // A whole frame that was not taken (a late reply to an earlier
+      // request, one that did not fit) says what it was.
+      const bool frameShaped = modbus ? b.size() >= 4 && crcMatches(b)
+                                      : b.size() >= 6 && (b[0] == kShortStart || b[0] == kLongStart) && crcMatches(b);
+      if (!frameShaped)
+        return {std::nullopt, "Discarded " + std::to_string(b.size()) + (b.size() == 1 ? " byte" : " bytes")};
+      FrameDecoding d = modbus ? FrameDecoding{b[0], modbusReply(b)} : profibusFrame(b, false);
+      d.summary = "Discarded: " + d.summary;
+      return d;
+    }
     case FrameOutcome::Sent:
     case FrameOutcome::Reply:
     case FrameOutcome::CrcError: break;

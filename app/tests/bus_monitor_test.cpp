@@ -88,6 +88,8 @@ TEST(FrameDecoder, ModbusRequestsRepliesExceptionsAndTimeOuts) {
             "7 No reply (time-out)") << "the station asked";
   EXPECT_EQ(line(frame(Bus::Modbus, FrameDirection::Received, FrameOutcome::Discarded, "FF FE FD")),
             "- Discarded 3 bytes");
+  EXPECT_EQ(line(frame(Bus::Modbus, FrameDirection::Received, FrameOutcome::Discarded, "01 03 04 00 0A 00 0B 9B F6")),
+            "1 Discarded: Read holding registers reply, 4 bytes") << "a late reply says what it was";
   EXPECT_EQ(line(frame(Bus::Modbus, FrameDirection::Sent, FrameOutcome::Sent, "01 10 00 10 00 02 04 00 01 00 02 00 00")),
             "1 Write multiple registers 0x0010, count 2, 4 bytes, CRC wrong");
 }

@@ -38,7 +38,7 @@ void showComparison(QWidget* parent, const std::string& path, const app::Paramet
                                     QObject::tr("File value"), QObject::tr("Unit")});
   table->setEditTriggers(QAbstractItemView::NoEditTriggers);
   table->verticalHeader()->hide();
-  table->horizontalHeader()->setStretchLastSection(true);
+  table->horizontalHeader()->setStretchLastSection(false);
   int row = 0;
   auto put = [&](const std::string& name, const std::string& lbl, const QString& device, const QString& file,
                  const std::string& unit) {
@@ -51,6 +51,7 @@ void showComparison(QWidget* parent, const std::string& path, const app::Paramet
   for (const auto& m : c.missingInFile) put(m.name, m.label, qtText(m.value), missing, "");
   for (const auto& m : c.missingOnDevice) put(m.name, m.label, missing, qtText(m.value), "");
   table->resizeColumnsToContents();
+  table->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
   table->setVisible(rows > 0);
   layout->addWidget(table, 1);
 

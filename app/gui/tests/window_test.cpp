@@ -50,8 +50,9 @@ TEST_F(Window, MenusToolbarAndStatusBarAsSpecified) {
   EXPECT_EQ(MainWindow::initialPosition(QSize(1024, 768)), QPoint(-38, 22));
   EXPECT_EQ(MainWindow::initialPosition(QSize(1920, 1080)), QPoint(410, 126));
 
-  EXPECT_EQ(entries(MenuId::Device), (QStringList{"Connect(&N)\tCtrl+N", "Export(&E)", "Import(&I)", "-", "Exit(&X)"}));
-  EXPECT_EQ(entries(MenuId::View), (QStringList{"Tool(&T)", "Status(&S)"}));
+  EXPECT_EQ(entries(MenuId::Device), (QStringList{"Connect(&N)\tCtrl+N", "Export(&E)", "Import(&I)", "Compare with file...", "-",
+                                                   "Exit(&X)"}));
+  EXPECT_EQ(entries(MenuId::View), (QStringList{"Tool(&T)", "Status(&S)", "Bus monitor"}));
   EXPECT_EQ(entries(MenuId::Operation), (QStringList{"Parameter", "Function", "Calibration"}));
   EXPECT_EQ(entries(MenuId::Communication), (QStringList{"HART", "Profibus", "Modbus", "-", "Address setting",
                                                           "Address polling", "-", "COM Setting"}));
