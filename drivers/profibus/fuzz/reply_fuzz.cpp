@@ -1,12 +1,14 @@
 // Bytes from the bus through the reply scan and every service check:
 // whatever arrives, nothing is read or written outside the buffers, the scan
 // hands back only whole replies inside what arrived, and the checks never
-// hand back more than a reply holds (a read never more than it asked).
+// hand back more than a reply holds (a read never more than it asked); the
+// frame monitor's split of a reception covers every byte once, in order.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <span>
 
+#include "kelvane/reception_parts.h"
 #include "kelvane/telegram.h"
 
 using namespace tavrin::kelvane;
@@ -35,5 +37,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     checkWrite(reply, address, slot, index, length, out);
     if (out.size > kMaxReplyData) std::abort();
   }
+  size_t next = 0;
+  for (const ReceptionPart& part : splitReception(received)) {
+    if (part.offset != next || part.length == 0) std::abort();
+    next = part.offset + part.length;
+  }
+  if (next != received.size()) std::abort();
   return 0;
 }
