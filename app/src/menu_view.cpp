@@ -149,6 +149,14 @@ void MenuView::setValueText(int row, std::string text) {
   notices_.rowsChanged(row, row);
 }
 
+void MenuView::setCellTexts(int row, std::string value, std::string unit) {
+  if (row < 1 || static_cast<size_t>(row) > table_.rows.size()) return;
+  TableRow& r = table_.rows[static_cast<size_t>(row - 1)];
+  r.cells[1].text = std::move(value);
+  r.cells[2].text = std::move(unit);
+  notices_.rowsChanged(row, row);
+}
+
 void MenuView::fill(uint32_t flags) {
   if (flags & fill::Keep) return;
   table_.rows.assign(rows_.size(), TableRow{});

@@ -14,7 +14,17 @@ using edd::Tag;
 using model::Role;
 
 DeviceSession::DeviceSession(const ProgramFiles& files, ui::UserInterface& ui, const MenuAccessFactory& menus)
-    : files_(files), ui_(ui), links_(files, ui), model_(ui, files.folder), menus_(menus(model_)) {
+    : files_(files),
+      ui_(ui),
+      links_(files, seam_),
+      model_(seam_, files.folder),
+      menus_(menus(model_)),
+      refresh_(
+          seam_, [this](int32_t id) { return model_.transfer().readVariable(id) == 1; },
+          [this](int32_t id) {
+            const auto text = model_.variables().format(id, false);
+            return text ? std::pair{text->value, text->unit} : std::pair<std::string, std::string>{};
+          }) {
   menuView_ = std::make_unique<MenuView>(model_, *menus_);
   menuView_->setRestoredSelectionHandler(
       [this](int item) { treeSelection(menuView_->tree().item(item).node, true); });
@@ -57,7 +67,32 @@ bool DeviceSession::runBatchCalibration(builtins::BatchCalibration which) {
 }
 
 void DeviceSession::stopRefresh() {
+  if (refresh_.running() || refresh_.active()) {
+    ui::WaitCursor busy(ui_);
+    refresh_.stop();
+  } else {
+    refresh_.stop();  // joins a worker that ended by itself
+  }
   if (stopRefresh_) stopRefresh_();
+}
+
+void DeviceSession::startRefresh() {
+  refresh_.start(refreshPlan(model_, menuView_->rows(), menuView_->table()));
+}
+
+std::vector<int> DeviceSession::applyRefreshChanges() {
+  BackgroundRefresh::Taken taken = refresh_.takeChanges();
+  std::vector<int> rows;
+  for (CellChange& c : taken.changes) {
+    menuView_->setCellTexts(c.row, std::move(c.value), std::move(c.unit));
+    rows.push_back(c.row);
+  }
+  if (!taken.failure.empty()) {
+    std::string text;
+    for (const std::string& line : taken.failure) text += (text.empty() ? "" : "\n") + line;
+    ui_.errorBox(text);
+  }
+  return rows;
 }
 
 void DeviceSession::pause(int milliseconds) {
@@ -236,8 +271,12 @@ bool DeviceSession::setBaudRate(int32_t baudRate) {
 }
 
 void DeviceSession::fillTable(uint32_t flags) {
+  // The worker's rows are those of the table being replaced.
+  refresh_.stop();
   menuView_->fill(flags);
-  if (view_ == ViewMode::Function && startRefresh_) startRefresh_();
+  if (view_ != ViewMode::Function) return;
+  if (automaticRefresh_) startRefresh();
+  if (startRefresh_) startRefresh_();
 }
 
 void DeviceSession::selectFirstTreeItem() {

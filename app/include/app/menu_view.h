@@ -63,6 +63,8 @@ class MenuView {
   // Puts a text into the Value cell of table row `row` (counted from 1),
   // as a refused edit puts the stored value back.
   void setValueText(int row, std::string text);
+  // Puts new Value and Unit texts into row `row` (the background refresh).
+  void setCellTexts(int row, std::string value, std::string unit);
   // Selects a tree item (-1: none), with its notice.
   void selectTreeItem(int item);
   // The person expanded or collapsed an item: kept for the next restore of

@@ -19,6 +19,7 @@
 #include <string>
 #include <string_view>
 
+#include "app/background_refresh.h"
 #include "app/commands.h"
 #include "app/configuration.h"
 #include "app/device_lookup.h"
@@ -66,9 +67,23 @@ class DeviceSession : public builtins::MethodHost {
   // and then the Profibus port closed.
   void shutdown();
 
-  // The background refresh of dynamic values, run elsewhere; every device
-  // operation stops it first, and filling the function view starts it.
+  // Hooks told when the background refresh starts (filling the function
+  // view) and stops (before every device operation); tests record them.
   void setBackgroundRefresh(std::function<void()> start, std::function<void()> stop);
+  // Whether filling the function view starts the session's own refresh
+  // (background_refresh.h). The window wants it; a command line that
+  // refreshes only when asked (watch) does not. Off at first.
+  void setAutomaticRefresh(bool on) { automaticRefresh_ = on; }
+  // The refresh worker: its flags, its wait and its notifier. The front end
+  // answers the notifier (worker thread) by calling applyRefreshChanges()
+  // on the session's thread.
+  BackgroundRefresh& backgroundRefresh() { return refresh_; }
+  // Starts the refresh on the current table, whatever the view.
+  void startRefresh();
+  // Puts the cell changes the worker found into the table (columns 1 and 2,
+  // with their row notices) and shows the messages of a read that failed
+  // as one error box. The rows changed, in the order found.
+  std::vector<int> applyRefreshChanges();
   // How the session and its links wait; tests record instead.
   void setPause(const Pause& pause);
   // The dialogs of the batch calibrations; without them the built-ins say
@@ -200,6 +215,9 @@ class DeviceSession : public builtins::MethodHost {
 
   ProgramFiles files_;
   ui::UserInterface& ui_;
+  // What the links and the model see of ui_: the refresh worker's
+  // messages are kept for one box.
+  RefreshSeam seam_{ui_};
   DeviceLinks links_;
   model::Session model_;
   builtins::Builtins builtins_{model_, this};
@@ -208,6 +226,8 @@ class DeviceSession : public builtins::MethodHost {
   Pause pause_;
   std::function<void()> startRefresh_;
   std::function<void()> stopRefresh_;
+  bool automaticRefresh_ = false;
+  BackgroundRefresh refresh_;
   BatchCalibrationRunner batchCalibration_;
 
   CommunicationType type_ = CommunicationType::None;
