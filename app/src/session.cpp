@@ -76,6 +76,14 @@ void DeviceSession::stopRefresh() {
   if (stopRefresh_) stopRefresh_();
 }
 
+const EddNode* DeviceSession::dynamicVariableAt(int row) {
+  const auto& rows = menuView_->rows();
+  if (view_ != ViewMode::Function || row < 1 || static_cast<size_t>(row) > rows.size()) return nullptr;
+  const Row& r = rows[static_cast<size_t>(row - 1)];
+  if (r.kind != RowKind::Item || !r.node || r.node->tag != +Tag::Variable) return nullptr;
+  return (model_.variables().classFlags(r.node) & model::kClassDynamic) ? r.node : nullptr;
+}
+
 void DeviceSession::startRefresh() {
   refresh_.start(refreshPlan(model_, menuView_->rows(), menuView_->table()));
 }

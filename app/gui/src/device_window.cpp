@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QCursor>
+#include <QEventLoop>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QMenu>
@@ -21,6 +22,7 @@
 #include "table_model.h"
 #include "table_view.h"
 #include "tree_model.h"
+#include "trend_window.h"
 
 namespace tavrin::gui {
 
@@ -33,7 +35,9 @@ DeviceWindow::DeviceWindow(const app::ProgramFiles& files, QtUserInterface& ui, 
       table_(new ParameterTableView(splitter_)),
       treeModel_(new MenuTreeModel(this)),
       tableModel_(new ParameterTableModel(this)),
-      contextMenu_(new QMenu(this)) {
+      contextMenu_(new QMenu(this)),
+      trendMenu_(new QMenu(this)),
+      trendAction_(trendMenu_->addAction(tr("Trend"))) {
   setObjectName(QStringLiteral("deviceWindow"));
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
@@ -72,13 +76,41 @@ DeviceWindow::DeviceWindow(const app::ProgramFiles& files, QtUserInterface& ui, 
           [this](int row, int column) { run([&] { session_.doubleClick(row, column); }); });
   connect(table_, &ParameterTableView::cellRightClicked, this, &DeviceWindow::rightClicked);
 
+  trendMenu_->setObjectName(QStringLiteral("trendContextMenu"));
+  trendMenu_->setAccessibleName(tr("Row menu"));
+  connect(trendAction_, &QAction::triggered, this, [this] { openTrend(trendRow_); });
+
+  // The background refresh: the worker's changes are taken on this thread;
+  // a stop waits with the window alive (painting, timers, a box the worker
+  // may have asked for) but takes no clicks or keys meanwhile.
+  session_.setAutomaticRefresh(true);
+  session_.backgroundRefresh().setNotifier([this] {
+    QMetaObject::invokeMethod(this, [this] { session_.applyRefreshChanges(); }, Qt::QueuedConnection);
+  });
+  session_.backgroundRefresh().setWait([](const std::function<bool()>& done) {
+    if (done()) return;
+    QEventLoop loop;
+    QTimer poll;
+    poll.setInterval(50);
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+      if (done()) loop.quit();
+    });
+    poll.start();
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+  });
+
   session_.addObserver(this);
   session_.setBatchCalibrationRunner([this](builtins::BatchCalibration which) {
     return runBatchCalibration(which, session_, ui_, window());
   });
 }
 
-DeviceWindow::~DeviceWindow() { session_.removeObserver(this); }
+DeviceWindow::~DeviceWindow() {
+  session_.removeObserver(this);
+  // No event loop while the window goes: the session's stop polls plainly.
+  session_.backgroundRefresh().setWait(nullptr);
+  session_.stopRefresh();
+}
 
 void DeviceWindow::setContextMenuActions(const QList<QAction*>& actions) {
   contextMenu_->clear();
@@ -130,7 +162,40 @@ void DeviceWindow::tableChanged() {
   tableModel_->reset(session_.view().table());
 }
 
-void DeviceWindow::rowsChanged(int first, int last) { tableModel_->updateRows(session_.view().table(), first, last); }
+void DeviceWindow::rowsChanged(int first, int last) {
+  tableModel_->updateRows(session_.view().table(), first, last);
+  if (trends_.isEmpty()) return;
+  const auto& rows = session_.view().rows();
+  const auto& table = session_.view().table().rows;
+  for (int row = std::max(first, 1); row <= last && static_cast<size_t>(row) <= std::min(rows.size(), table.size());
+       ++row) {
+    for (const QPointer<TrendWindow>& trend : trends_) {
+      if (!trend || trend->variable() != rows[static_cast<size_t>(row - 1)].node) continue;
+      const auto& cells = table[static_cast<size_t>(row - 1)].cells;
+      trend->takeReading(qtText(cells[1].text), qtText(cells[2].text));
+    }
+  }
+}
+
+TrendWindow* DeviceWindow::openTrend(int row) {
+  const EddNode* variable = session_.dynamicVariableAt(row);
+  if (!variable) return nullptr;
+  trends_.removeAll(nullptr);
+  const auto& cells = session_.view().table().rows.at(static_cast<size_t>(row - 1)).cells;
+  auto* trend = new TrendWindow(qtText(cells[0].text), variable, this);
+  trend->setWindowFlag(Qt::Window);
+  trend->takeReading(qtText(cells[1].text), qtText(cells[2].text));
+  trends_.append(trend);
+  trend->show();
+  return trend;
+}
+
+QList<TrendWindow*> DeviceWindow::trends() const {
+  QList<TrendWindow*> out;
+  for (const QPointer<TrendWindow>& t : trends_)
+    if (t) out.append(t);
+  return out;
+}
 
 void DeviceWindow::commandStateChanged() { emit commandsChanged(); }
 
@@ -143,7 +208,14 @@ void DeviceWindow::treeSelected(const QModelIndex& index) {
   if (!run([&] { session_.selectTreeItem(item); })) showTree();
 }
 
-void DeviceWindow::rightClicked(int, int column) {
+void DeviceWindow::rightClicked(int row, int column) {
+  if (session_.dynamicVariableAt(row)) {
+    trendRow_ = row;
+    QTimer::singleShot(kContextMenuDelayMs, this, [this] {
+      if (!busy_) trendMenu_->popup(QCursor::pos());
+    });
+    return;
+  }
   if (!session_.contextMenuAt(column)) return;
   QTimer::singleShot(kContextMenuDelayMs, this, [this] {
     if (!busy_) contextMenu_->popup(QCursor::pos());

@@ -11,6 +11,7 @@
 #pragma once
 
 #include <QList>
+#include <QPointer>
 #include <QWidget>
 #include <deque>
 #include <memory>
@@ -31,6 +32,7 @@ class MenuTreeModel;
 class ParameterTableModel;
 class ParameterTableView;
 class QtUserInterface;
+class TrendWindow;
 
 class DeviceWindow : public QWidget, private app::SessionObserver {
   Q_OBJECT
@@ -52,6 +54,12 @@ class DeviceWindow : public QWidget, private app::SessionObserver {
   // The table's pop-up menu; its entries are the main window's actions.
   QMenu* contextMenu() const { return contextMenu_; }
   void setContextMenuActions(const QList<QAction*>& actions);
+  // The pop-up of a dynamic row in the function view: "Trend".
+  QMenu* trendMenu() const { return trendMenu_; }
+  // Opens the trend of table row `row` (counted from 1) when it is a
+  // dynamic variable in the function view; the window, or null.
+  TrendWindow* openTrend(int row);
+  QList<TrendWindow*> trends() const;
 
   // Its client area is up: the session starts (communication type, drivers).
   void start();
@@ -124,6 +132,10 @@ class DeviceWindow : public QWidget, private app::SessionObserver {
   MenuTreeModel* treeModel_;
   ParameterTableModel* tableModel_;
   QMenu* contextMenu_;
+  QMenu* trendMenu_;
+  QAction* trendAction_;
+  int trendRow_ = 0;
+  QList<QPointer<TrendWindow>> trends_;
   bool busy_ = false;
   bool showingTree_ = false;
   unsigned tableGeneration_ = 0;

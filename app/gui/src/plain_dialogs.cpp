@@ -119,47 +119,4 @@ bool countdownDialog(QWidget* parent, const ui::Countdown& c, std::stop_token st
   return dialog.exec() == QDialog::Accepted;
 }
 
-std::optional<std::string> monitorDialog(QWidget* parent, const ui::MonitorSpec& spec, const ui::MonitorTick& tick,
-                                         std::stop_token stop) {
-  QDialog dialog(parent);
-  dialog.setObjectName(QString::fromLatin1(kMonitorDialog));
-  dialog.setWindowTitle(qtText(spec.caption));
-  auto* form = new QFormLayout;
-  auto* value = new QLineEdit(&dialog);
-  value->setReadOnly(true);
-  value->setAccessibleName(qtText(spec.label));
-  auto* unit = new QLabel(qtText(spec.unit), &dialog);
-  auto* valueRow = new QHBoxLayout;
-  valueRow->addWidget(value, 1);
-  valueRow->addWidget(unit);
-  form->addRow(qtText(spec.label), valueRow);
-  QLineEdit* resistance = nullptr;
-  QLineEdit* voltage = nullptr;
-  if (spec.withResistance) {
-    resistance = new QLineEdit(qtText(spec.resistance), &dialog);
-    resistance->setAccessibleName(QObject::tr("Bridge resistance"));
-    form->addRow(QObject::tr("Bridge resistance (kOhm):"), resistance);
-    voltage = new QLineEdit(&dialog);
-    voltage->setReadOnly(true);
-    voltage->setAccessibleName(QObject::tr("Voltage"));
-    form->addRow(QObject::tr("Voltage:"), voltage);
-  }
-  auto* layout = new QVBoxLayout(&dialog);
-  layout->addLayout(form);
-  layout->addWidget(okCancel(dialog));
-  QTimer timer;
-  timer.setInterval(300);
-  QObject::connect(&timer, &QTimer::timeout, &dialog, [&] {
-    const ui::MonitorReading r = tick(resistance ? stdText(resistance->text()) : std::string());
-    value->setText(r.ok ? qtText(r.value) : QString());
-    if (r.ok && !r.unit.empty()) unit->setText(qtText(r.unit));
-    if (voltage) voltage->setText(qtText(r.voltage));
-  });
-  timer.start();
-  StopWatch watch(dialog, stop);
-  if (stop.stop_requested()) return std::nullopt;
-  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
-  return stdText(value->text());
-}
-
 }  // namespace tavrin::gui

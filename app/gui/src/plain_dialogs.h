@@ -1,5 +1,5 @@
-// Plain Qt forms of the seam's prompts, list choices, countdowns and
-// monitoring dialogs, until the specified dialogs take their place. Each
+// Plain Qt forms of the seam's prompts, list choices and countdowns, until
+// the specified dialogs take their place (monitoring: monitoring_dialog.h). Each
 // runs modally on the GUI thread; a stop request closes it as cancelled.
 #pragma once
 
@@ -23,8 +23,6 @@ inline constexpr const char* kMonitorDialog = "monitorDialog";
 std::optional<std::string> promptDialog(QWidget* parent, const ui::Prompt& prompt);
 std::optional<int> choiceDialog(QWidget* parent, const ui::Choice& choice);
 bool countdownDialog(QWidget* parent, const ui::Countdown& countdown, std::stop_token stop);
-std::optional<std::string> monitorDialog(QWidget* parent, const ui::MonitorSpec& spec, const ui::MonitorTick& tick,
-                                         std::stop_token stop);
 
 QString qtText(std::string_view text);
 std::string stdText(const QString& text);

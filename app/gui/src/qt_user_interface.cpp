@@ -8,6 +8,7 @@
 #include <exception>
 #include <thread>
 
+#include "monitoring_dialog.h"
 #include "plain_dialogs.h"
 #include "progress_dialog.h"
 
@@ -176,7 +177,7 @@ bool QtUserInterface::countdown(const ui::Countdown& c, std::stop_token stop) {
 
 std::optional<std::string> QtUserInterface::monitor(const ui::MonitorSpec& spec, const ui::MonitorTick& tick,
                                                     std::stop_token stop) {
-  return answered([&] { return monitorDialog(dialogParent(), spec, tick, stop); });
+  return answered([&] { return monitoringDialog(dialogParent(), spec, tick, stop); });
 }
 
 void QtUserInterface::waitCursor(bool busy) {

@@ -1,8 +1,9 @@
 // The user-interface seam in Qt: message boxes with the program's titles,
 // icons and buttons, the file dialogs with the program's filters, the
 // progress dialog with its work on a thread of its own, the wait cursor
-// and the status text; prompts, choices, countdowns and monitoring as plain
-// dialogs (plain_dialogs.h).
+// and the status text; the monitoring dialogs with their trend
+// (monitoring_dialog.h); prompts, choices and countdowns as plain dialogs
+// (plain_dialogs.h).
 //
 // Any thread may call. A call from a worker is carried to the GUI thread:
 // one that needs an answer waits for it (a blocking queued call), the wait

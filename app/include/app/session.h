@@ -150,6 +150,10 @@ class DeviceSession : public builtins::MethodHost {
   // Whether a right-click at that column opens the table's context menu
   // ("Update modified variables", "Update all variables").
   bool contextMenuAt(int column) const;
+  // The variable of table row `row` (counted from 1) in the function view
+  // when it is a dynamic one, whose trend the front end may show; null
+  // otherwise.
+  const EddNode* dynamicVariableAt(int row);
 
   bool changePassword();
 
