@@ -183,7 +183,6 @@ TrendWindow* DeviceWindow::openTrend(int row) {
   trends_.removeAll(nullptr);
   const auto& cells = session_.view().table().rows.at(static_cast<size_t>(row - 1)).cells;
   auto* trend = new TrendWindow(qtText(cells[0].text), variable, this);
-  trend->setWindowFlag(Qt::Window);
   trend->takeReading(qtText(cells[1].text), qtText(cells[2].text));
   trends_.append(trend);
   trend->show();

@@ -9,13 +9,12 @@
 namespace tavrin::gui {
 
 TrendWindow::TrendWindow(const QString& label, const EddNode* variable, QWidget* parent)
-    : QDialog(parent), variable_(variable), chart_(new TrendChart(this)) {
+    : QWidget(parent, Qt::Window), variable_(variable), chart_(new TrendChart(this)) {
   setObjectName(QStringLiteral("trendWindow"));
   setWindowTitle(tr("Trend - %1").arg(label));
   setAttribute(Qt::WA_DeleteOnClose);
-  setModal(false);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
-  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::close);
+  connect(buttons, &QDialogButtonBox::rejected, this, &QWidget::close);
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(chart_, 1);
   layout->addWidget(buttons);

@@ -5,7 +5,7 @@
 // menu, another view), the trend keeps what it has and waits.
 #pragma once
 
-#include <QDialog>
+#include <QWidget>
 
 #include "lirrand.h"
 
@@ -13,7 +13,7 @@ namespace tavrin::gui {
 
 class TrendChart;
 
-class TrendWindow : public QDialog {
+class TrendWindow : public QWidget {
   Q_OBJECT
  public:
   TrendWindow(const QString& label, const EddNode* variable, QWidget* parent = nullptr);

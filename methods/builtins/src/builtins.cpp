@@ -400,8 +400,14 @@ int32_t Call::monitor(bool withResistance) {
     pushInt(0);
     return kAbort;
   }
-  // An empty field means the last read failed: there is no value to set.
-  if (!shown->empty()) variables.assignText(id, *shown);
+  // An empty field means the last read failed: there is no value to set,
+  // and going on as confirmed would pass the old value off as read.
+  if (shown->empty()) {
+    ui_.errorBox(withText(msg::MonitorNoValue, spec.label));
+    pushInt(0);
+    return kAbort;
+  }
+  variables.assignText(id, *shown);
   pushInt(1);
   return kGoOn;
 }

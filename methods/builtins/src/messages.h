@@ -17,6 +17,7 @@ inline constexpr const char* BatchCalibration = "Error: Batch calibration is not
 inline constexpr const char* PathTooLong = "Error: The path \"%s\" is longer than the method's array of %s characters!";
 inline constexpr const char* NoSuchFile = "Error: The file \"%s\" does not exist!";
 inline constexpr const char* TimeArray = "Error: The method's array holds %s of the 6 bytes of the current time!";
+inline constexpr const char* MonitorNoValue = "Error: The value of \"%s\" could not be read!";
 inline constexpr const char* FileWrite = "Error: The file \"%s\" cannot be written!";
 
 }  // namespace tavrin::builtins::msg

@@ -127,6 +127,8 @@ TEST_F(BuiltinsTest, MonitoringRereadsTheVariableAndKeepsTheBridgeResistance) {
   EXPECT_EQ(ui.readings()[2].voltage, "1.500000");
   EXPECT_FALSE(ui.readings()[3].ok);
   EXPECT_EQ(shown("pressure"), "1.5");
+  EXPECT_THAT(ui.errors(), Contains("Error: The value of \"Pressure\" could not be read!"))
+      << "OK on an empty field is no confirmation of a value";
   EXPECT_EQ(platform::readProfileString("QLDZ", "value", folder.file("data/data.ini")), "0");
 }
 
