@@ -63,6 +63,7 @@ void BackgroundRefresh::start(RefreshPlan plan) {
   if (running_ || worker_.joinable()) return;
   running_ = true;
   active_ = true;
+  failed_ = false;
   worker_ = std::thread([this, plan = std::move(plan)]() mutable { work(std::move(plan)); });
 }
 
@@ -140,10 +141,14 @@ void BackgroundRefresh::work(RefreshPlan plan) {
   }
   seam_.keepMessagesOf({});
   running_ = false;
+  failed_ = !failure.empty();
   active_ = false;
   // After the flag: whoever takes the failure finds the worker ended (a stop
   // joins the thread, so it never outlives this).
-  if (!failure.empty()) queue({}, std::move(failure));
+  if (!failure.empty())
+    queue({}, std::move(failure));
+  else if (notify_)
+    notify_();  // whoever waits for changes learns that none will come
 }
 
 }  // namespace tavrin::app

@@ -1,6 +1,10 @@
 // Connecting, the views and their tables, methods, bulk transfers, the bus
 // and the serial settings.
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <cstdlib>
+#include <mutex>
 
 #include "app/serial_settings.h"
 #include "command_table.h"
@@ -17,21 +21,67 @@ std::string objectName(Context& c, const EddNode* node) {
   return std::string(c.session().model().description().nameById(app::objectIdOf(node)));
 }
 
+// Row i (from 0) of the current table as `table` prints it.
+void printRow(Context& c, size_t i) {
+  const auto& rows = c.session().view().rows();
+  const app::TableRow& t = c.session().view().table().rows[i];
+  if (rows[i].kind == app::RowKind::Text) {
+    c.out() << escaped(t.cells[0].text) << '\n';
+    return;
+  }
+  c.out() << rows[i].depth;
+  for (const app::Cell& cell : t.cells) c.out() << '\t' << escaped(cell.text);
+  c.out() << '\n';
+}
+
 // A row of the current table is shown when it has a height.
 void printTable(Context& c) {
   const auto& rows = c.session().view().rows();
   const auto& table = c.session().view().table().rows;
-  for (size_t i = 0; i < rows.size() && i < table.size(); ++i) {
-    const app::TableRow& t = table[i];
-    if (t.height == 0) continue;
-    if (rows[i].kind == app::RowKind::Text) {
-      c.out() << escaped(t.cells[0].text) << '\n';
-      continue;
+  for (size_t i = 0; i < rows.size() && i < table.size(); ++i)
+    if (table[i].height != 0) printRow(c, i);
+}
+
+// The function view's background refresh on the current table for a while:
+// each row whose value or unit changed is printed as `table` prints it, as
+// it changes. It ends early when the table has no dynamic read-only rows
+// (nothing to watch) or a read failed (said once; the command fails).
+bool watch(Context& c, const Args& a) {
+  if (!c.needConnected()) return false;
+  char* end = nullptr;
+  const double seconds = std::strtod(a[0].c_str(), &end);
+  if (a[0].empty() || *end != '\0' || !(seconds >= 0) || seconds > 86400 * 365)
+    return c.fail("Error: \"" + a[0] + "\" is no number of seconds!");
+  app::DeviceSession& session = c.session();
+  app::BackgroundRefresh& refresh = session.backgroundRefresh();
+  std::mutex mutex;
+  std::condition_variable wake;
+  bool woken = false;
+  refresh.setNotifier([&] {
+    std::lock_guard lock(mutex);
+    woken = true;
+    wake.notify_all();
+  });
+  session.startRefresh();
+  const auto until = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+  for (;;) {
+    bool ended = false;
+    {
+      std::unique_lock lock(mutex);
+      // The worker ends by itself only on an empty list or a failed read;
+      // it notifies then, or has notified before this wait.
+      wake.wait_until(lock, until, [&] { return woken || !refresh.active(); });
+      woken = false;
+      ended = !refresh.active();
     }
-    c.out() << rows[i].depth;
-    for (const app::Cell& cell : t.cells) c.out() << '\t' << escaped(cell.text);
-    c.out() << '\n';
+    for (const int row : session.applyRefreshChanges()) printRow(c, static_cast<size_t>(row - 1));
+    c.out().flush();
+    if (ended || std::chrono::steady_clock::now() >= until) break;
   }
+  session.stopRefresh();
+  for (const int row : session.applyRefreshChanges()) printRow(c, static_cast<size_t>(row - 1));
+  refresh.setNotifier(nullptr);
+  return !refresh.failed();
 }
 
 bool connect(Context& c, const Args&) {
@@ -201,6 +251,7 @@ const CommandGroup kSessionCommands{{
     {"menu", "", "print the menu tree of the view: level, name, label, * selected", {0}, {}, menu},
     {"select", "MENU", "select a menu of the tree by name or label", {1}, {}, select},
     {"table", "", "print the rows of the current table", {0}, {}, table},
+    {"watch", "SECONDS", "read the current table's measured values over and over for SECONDS, printing each row that changed", {1}, {}, watch},
     {"get", "NAME", "print a variable's value, unit and status", {1}, {}, get},
     {"run", "METHOD", "run a method of the current table, then refresh it", {1}, {}, run},
     {"read", "", "read all parameters from the transmitter", {0}, {}, read},

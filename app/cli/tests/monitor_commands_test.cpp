@@ -1,4 +1,5 @@
-// tavrin-cli --trace FILE and compare FILE, end to end against tavrin-sim.
+// tavrin-cli --trace FILE, compare FILE and watch SECONDS, end to end
+// against tavrin-sim.
 #include <fstream>
 
 #include "cli_harness.h"
@@ -85,6 +86,34 @@ TEST_F(MonitorCommands, CompareListsExactlyTheChangedAndTheMissing) {
   run = cli({"--user", "maintenance", "connect", "compare", folder.file("absent.txt")});
   EXPECT_EQ(run.status, 1);
   EXPECT_TRUE(has(run.err, "absent.txt file cannot be read!")) << run.err;
+}
+
+TEST_F(MonitorCommands, WatchPrintsTheMeasuredRowsAsTheyChange) {
+  plug("modbus", 1, "modbus-pressure.ini");
+  const Outcome run = cli({"--user", "specialist", "connect", "view", "function", "select", "measurement_menu",
+                           "watch", "1", "select", "configuration_menu", "watch", "5"});
+  ASSERT_EQ(run.status, 0) << run.err;
+  Lines pressure;
+  std::istringstream out(run.out);
+  for (std::string line; std::getline(out, line);) {
+    if (line.rfind("0\tPressure\t", 0) == 0) pressure.push_back(line);
+    EXPECT_EQ(line.find("Damping"), std::string::npos) << "nothing of the configuration changes: " << line;
+  }
+  // A sine with noise, read without pause for a second.
+  EXPECT_GE(pressure.size(), 3u) << run.out;
+  for (size_t i = 1; i < pressure.size(); ++i) EXPECT_NE(pressure[i], pressure[i - 1]) << "only changes are printed";
+  for (const std::string& line : pressure) EXPECT_NE(line.find("\tkPa\tLoaded"), std::string::npos) << line;
+  EXPECT_EQ(run.err, "");
+}
+
+TEST_F(MonitorCommands, WatchEndsAtTheFirstFailedReadWithOneMessage) {
+  plug("modbus", 1, "modbus-pressure.ini");
+  replug("modbus-pressure.ini", "[DEVICE PT-MB]", "[FAULTS]\nlost = exception=4,function=4,after=8\n[DEVICE PT-MB]");
+  const Outcome run = cli({"--user", "specialist", "connect", "view", "function", "select", "measurement_menu",
+                           "watch", "20"});
+  EXPECT_EQ(run.status, 1);
+  // The link's message and the transfer's in one box, once.
+  EXPECT_EQ(run.err, "Error: Error: Slave device error!\nError: Read variable \"Sensor temperature\" failed!\n");
 }
 
 }  // namespace

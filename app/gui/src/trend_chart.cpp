@@ -85,6 +85,7 @@ void TrendChart::redraw() {
   const double span = high - low;
   const double margin = span > 0 ? span * 0.1 : std::max(std::abs(high) * 0.01, 0.5);
   valueAxis_->setRange(low - margin, high + margin);
+  valueAxis_->applyNiceNumbers();
   setAccessibleDescription(readings_.empty() ? tr("No readings yet")
                                              : tr("%1 readings, the newest %2 %3")
                                                    .arg(readings_.size())

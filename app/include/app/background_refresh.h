@@ -114,7 +114,8 @@ class BackgroundRefresh {
 
   void setWait(Wait wait) { wait_ = std::move(wait); }
   // Called on the worker thread when changes (or the end after a failed
-  // read) wait to be taken; once until they are taken.
+  // read) wait to be taken, once until they are taken; and when the worker
+  // ends by itself.
   void setNotifier(std::function<void()> notify) { notify_ = std::move(notify); }
 
   // Stops a refresh that runs, then starts the worker on plan.
@@ -135,6 +136,8 @@ class BackgroundRefresh {
   bool running() const { return running_.load(); }
   // 1 from the start of the worker until it has left its loop.
   bool active() const { return active_.load(); }
+  // Whether the last refresh ended at a failed read.
+  bool failed() const { return failed_.load(); }
   // Reads done since the refresh was made (successful or not).
   uint64_t reads() const { return reads_.load(); }
 
@@ -149,6 +152,7 @@ class BackgroundRefresh {
   std::function<void()> notify_;
   std::atomic<bool> running_{false};
   std::atomic<bool> active_{false};
+  std::atomic<bool> failed_{false};
   std::atomic<uint64_t> reads_{0};
   std::thread worker_;
   std::mutex mutex_;
