@@ -107,9 +107,10 @@ DeviceWindow::DeviceWindow(const app::ProgramFiles& files, QtUserInterface& ui, 
 
 DeviceWindow::~DeviceWindow() {
   session_.removeObserver(this);
-  // No event loop while the window goes: the session's stop polls plainly.
+  // No event loop and no seam while the window goes (the seam may be gone
+  // already): the worker is stopped with a plain poll.
   session_.backgroundRefresh().setWait(nullptr);
-  session_.stopRefresh();
+  session_.backgroundRefresh().stop();
 }
 
 void DeviceWindow::setContextMenuActions(const QList<QAction*>& actions) {
