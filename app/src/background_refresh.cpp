@@ -68,6 +68,12 @@ void BackgroundRefresh::start(RefreshPlan plan) {
 }
 
 void BackgroundRefresh::stop() {
+  // A stop from the worker itself (a pre-read action that reopens the
+  // port, say) cannot wait for its own end: it ends the loop instead.
+  if (worker_.joinable() && std::this_thread::get_id() == worker_.get_id()) {
+    running_ = false;
+    return;
+  }
   if (running_.exchange(false) || active_) {
     const auto done = [this] { return !active_.load(); };
     if (wait_) {

@@ -253,11 +253,14 @@ void DeviceSession::reopenPort() {
     ui_.errorBox("Error: The Communication protocol is error!");
     return;
   }
+  stopRefresh();
   links_.close(type_);
   links_.open(type_);
 }
 
 void DeviceSession::setBusAddress(uint8_t address) {
+  // The worker reads at the links' address.
+  stopRefresh();
   links_.setBusAddress(address);
   storeBusAddress(address);
 }

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <filesystem>
@@ -176,6 +177,43 @@ TEST(RefreshSeamTest, KeepsOnlyTheWorkersMessages) {
   EXPECT_EQ(seam.takeKept(), (Lines{"kept", "declined"}));
   EXPECT_TRUE(seam.takeKept().empty());
   EXPECT_EQ(ui.errors(), Lines{"shown"});
+}
+
+TEST(BackgroundRefreshTest, OnlyChangedRowsAreHandedOverEachWithItsNewestTexts) {
+  ui::FakeUserInterface ui;
+  RefreshSeam seam(ui);
+  std::atomic<int> count{0};
+  std::atomic<bool> stopSelf{false};
+  BackgroundRefresh* self = nullptr;
+  BackgroundRefresh refresh(
+      seam,
+      [&](int32_t) {
+        ++count;
+        // A stop from the worker itself (a pre-read action) ends its loop
+        // instead of waiting for itself.
+        if (stopSelf && count >= 50) self->stop();
+        return true;
+      },
+      [&](int32_t id) {
+        return id == 1 ? std::pair{std::to_string(count.load()), std::string("kPa")}
+                       : std::pair{std::string("0.5"), std::string("s")};
+      });
+  self = &refresh;
+  RefreshPlan plan;
+  plan.reads = {1};
+  plan.shown = {{1, 1, "", "kPa"}, {2, 2, "0.5", "s"}};
+  stopSelf = true;
+  refresh.start(plan);
+  const auto done = std::chrono::steady_clock::now() + 5s;
+  while (refresh.active() && std::chrono::steady_clock::now() < done) std::this_thread::sleep_for(1ms);
+  ASSERT_FALSE(refresh.active());
+  EXPECT_EQ(refresh.reads(), 50u);
+  const BackgroundRefresh::Taken taken = refresh.takeChanges();
+  ASSERT_EQ(taken.changes.size(), 1u) << "row 2 never changed; row 1 once, as it is now";
+  EXPECT_EQ(taken.changes[0].row, 1);
+  EXPECT_EQ(taken.changes[0].value, "50");
+  EXPECT_TRUE(taken.failure.empty());
+  EXPECT_FALSE(refresh.failed());
 }
 
 }  // namespace
