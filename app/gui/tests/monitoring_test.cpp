@@ -138,14 +138,14 @@ TEST_F(Monitoring, TheCollectValueDialogComputesTheVoltageAndKeepsTheResistance)
     const int ticks = m.ticks();
     return waitFor([&] { return m.ticks() >= ticks + 2; }, 5000);
   };
-  dialogs.expect(QStringLiteral("collectValueDialog Dynamic monitoring of variables---Bridge resistance"),
+  dialogs.expect(QStringLiteral("collectValueDialog Dynamic monitoring of variables---Sensor resistance"),
                  [&](QDialog& d) {
                    MonitoringDialog& m = monitoring(d);
                    ASSERT_TRUE(m.resistanceField());
                    EXPECT_EQ(m.resistanceField()->text(), QStringLiteral("4.7")) << "from data/data.ini";
                    EXPECT_EQ(m.unitLabel()->text(), QStringLiteral("Ω")) << "before the first read";
                    const QStringList texts = labels(d);
-                   for (const char* t : {"Bridge resistance:", "KΩ", "Bridge resistance", "Voltage Value:", "mV"})
+                   for (const char* t : {"Bridge resistance:", "KΩ", "Sensor resistance", "Voltage Value:", "mV"})
                      EXPECT_TRUE(texts.contains(QString::fromUtf8(t))) << t;
                    ASSERT_TRUE(waitFor([&] { return m.trend()->readingCount() >= 4; }, 10000));
                    const double c = m.valueField()->text().toDouble();
