@@ -57,6 +57,8 @@ class Context {
   // interrupted meanwhile.
   void methodStarted();
   bool methodEnded();
+  // Whether a Ctrl+C has come since methodStarted().
+  bool interruptRequested() const { return interrupted_; }
 
   // What a command group keeps for the whole run, made on first use with
   // the context (T(Context&)); it goes before the session does.

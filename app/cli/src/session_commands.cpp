@@ -45,7 +45,8 @@ void printTable(Context& c) {
 // The function view's background refresh on the current table for a while:
 // each row whose value or unit changed is printed as `table` prints it, as
 // it changes. It ends early when the table has no dynamic read-only rows
-// (nothing to watch) or a read failed (said once; the command fails).
+// (nothing to watch) or a read failed (said once; the command fails); a
+// Ctrl+C ends it early, as a method's, and the run goes on.
 bool watch(Context& c, const Args& a) {
   if (!c.needConnected()) return false;
   char* end = nullptr;
@@ -63,21 +64,27 @@ bool watch(Context& c, const Args& a) {
     wake.notify_all();
   });
   session.startRefresh();
-  const auto until = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+  c.methodStarted();
+  const std::chrono::steady_clock::time_point until =
+      std::chrono::steady_clock::now() +
+      std::chrono::duration_cast<std::chrono::steady_clock::duration>(std::chrono::duration<double>(seconds));
   for (;;) {
     bool ended = false;
     {
       std::unique_lock lock(mutex);
       // The worker ends by itself only on an empty list or a failed read;
-      // it notifies then, or has notified before this wait.
-      wake.wait_until(lock, until, [&] { return woken || !refresh.active(); });
+      // it notifies then, or has notified before this wait. A Ctrl+C is
+      // looked for every 100 ms.
+      const auto slice = std::min(until, std::chrono::steady_clock::now() + std::chrono::milliseconds(100));
+      wake.wait_until(lock, slice, [&] { return woken || !refresh.active(); });
       woken = false;
       ended = !refresh.active();
     }
     for (const int row : session.applyRefreshChanges()) printRow(c, static_cast<size_t>(row - 1));
     c.out().flush();
-    if (ended || std::chrono::steady_clock::now() >= until) break;
+    if (ended || c.interruptRequested() || std::chrono::steady_clock::now() >= until) break;
   }
+  c.methodEnded();
   session.stopRefresh();
   for (const int row : session.applyRefreshChanges()) printRow(c, static_cast<size_t>(row - 1));
   refresh.setNotifier(nullptr);
