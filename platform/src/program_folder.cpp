@@ -58,10 +58,11 @@ std::string startedFolder(const char* argv0, const char* path) {
     for (size_t start = 0; start <= entries.size();) {
       size_t end = entries.find(':', start);
       if (end == std::string::npos) end = entries.size();
-      std::string folder = entries.substr(start, end - start);
-      if (folder.empty()) folder = ".";
-      if (isExecutableFile(folder + "/" + name)) {
-        found = folder + "/" + name;
+      std::string folder = end > start ? entries.substr(start, end - start) : std::string(1, '.');
+      folder += '/';
+      folder += name;
+      if (isExecutableFile(folder)) {
+        found = std::move(folder);
         break;
       }
       start = end + 1;
@@ -71,7 +72,10 @@ std::string startedFolder(const char* argv0, const char* path) {
   if (found.front() != '/') {
     const std::string cwd = currentFolder();
     if (cwd.empty()) return executableFolder();
-    found = cwd + "/" + found;
+    std::string absolute = cwd;
+    absolute += '/';
+    absolute += found;
+    found = std::move(absolute);
   }
   // "./tavrin" started from /home/u/f is /home/u/f/./tavrin: tidy the "."
   // steps so that the folder reads as people expect.

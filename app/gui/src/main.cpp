@@ -9,7 +9,6 @@
 #include <QCoreApplication>
 #include <clocale>
 #include <cstdlib>
-#include <cstring>
 #include <optional>
 #include <string>
 
@@ -26,7 +25,7 @@ struct Options {
 
 // Parses the command line; --help and --version print and end the program
 // here, before anything needs a display.
-Options parse(const QStringList& arguments, bool qtOptionsKept) {
+Options parse(const QStringList& arguments) {
   QCommandLineParser parser;
   parser.setApplicationDescription(QStringLiteral("Commissioning of pressure and temperature transmitters"));
   parser.addHelpOption();
@@ -40,8 +39,10 @@ Options parse(const QStringList& arguments, bool qtOptionsKept) {
       QStringLiteral("Connect, read, save pictures of the window into DIR and quit (status 0 when all worked)."),
       QStringLiteral("DIR"));
   parser.addOption(screenshotsOption);
-  if (qtOptionsKept) {
-    // QApplication has not taken its own options out yet.
+  {
+    // QApplication has not taken its own options out yet ("-platform
+    // offscreen", "-style fusion").
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     for (const char* name : {"platform", "display", "style", "stylesheet", "qwindowgeometry", "qwindowtitle",
                              "qwindowicon", "platformpluginpath", "platformtheme"}) {
       QCommandLineOption qt(QString::fromLatin1(name), QString(), QStringLiteral("value"));
@@ -74,18 +75,13 @@ void describeApplication() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  // --help and --version answer without a display: the package's test and
-  // a terminal without a desktop ask them.
-  for (int i = 1; i < argc; ++i) {
-    const char* a = argv[i];
-    if (std::strcmp(a, "--") == 0) break;
-    if (std::strcmp(a, "--help") == 0 || std::strcmp(a, "-h") == 0 || std::strcmp(a, "--help-all") == 0 ||
-        std::strcmp(a, "--version") == 0 || std::strcmp(a, "-v") == 0) {
-      QCoreApplication core(argc, argv);
-      describeApplication();
-      parse(QCoreApplication::arguments(), true);
-      return 0;
-    }
+  // The command line is read before anything needs a display: --help,
+  // --version and a mistake answer on a terminal without a desktop too.
+  Options options;
+  {
+    QCoreApplication core(argc, argv);
+    describeApplication();
+    options = parse(QCoreApplication::arguments());
   }
 
   QApplication application(argc, argv);
@@ -95,8 +91,6 @@ int main(int argc, char** argv) {
   std::setlocale(LC_NUMERIC, "C");
   describeApplication();
   QApplication::setDesktopFileName(QStringLiteral("tavrin"));
-
-  Options options = parse(QApplication::arguments(), false);
   if (options.folder.empty()) options.folder = tavrin::platform::startedFolder(argv[0], std::getenv("PATH"));
 
   tavrin::gui::MainWindow window(tavrin::app::ProgramFiles{options.folder});

@@ -10,6 +10,7 @@
 #include <QEventLoop>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QPointer>
 #include <QRadioButton>
 #include <QTimer>

@@ -24,7 +24,6 @@ namespace tavrin::gui {
 class MainWindow;
 
 class ScriptedStart : public QObject {
-  Q_OBJECT
  public:
   // The pictures go into `folder` (created when missing).
   ScriptedStart(MainWindow& window, QString folder);
