@@ -21,7 +21,7 @@ for a in "$@"; do
     --folder|--folder=*|--help|-h|--version|-v) exec "$installed/$name" "$@" ;;
     --) break ;;
     -*) ;;
-    *) [ "$name" = tavrin-cli ] && break ;;  # the commands begin
+    *) if [ "$name" = tavrin-cli ]; then break; fi ;;  # the commands begin
   esac
 done
 

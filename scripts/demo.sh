@@ -64,7 +64,7 @@ mkdir -p "$demo/Driver" "$demo/ports" "$demo/DataBase" "$demo/data"
 rm -f "$demo"/Driver/*.so "$demo"/ports/COM*
 ln -s "$dist"/Driver/*.so "$demo/Driver/"
 for exe in tavrin tavrin-cli tavrin-sim eddc; do
-  [ -x "$dist/$exe" ] && ln -sfn "$dist/$exe" "$demo/$exe"
+  if [ -x "$dist/$exe" ]; then ln -sfn "$dist/$exe" "$demo/$exe"; fi
 done
 rm -rf "$demo/Modbus" "$demo/Profibus"
 cp -r "$dist/Modbus" "$dist/Profibus" "$demo/"
