@@ -10,9 +10,10 @@
 # started through its link, so it takes the link's folder as its own.
 #
 # --folder DIR runs the installed program on DIR instead; --help and
-# --version need no folder.
+# --version need no folder. TAVRIN_INSTALLED names another installed
+# folder (the tests use one of their own).
 set -eu
-installed=/opt/tavrin
+installed=${TAVRIN_INSTALLED:-/opt/tavrin}
 name=$(basename "$0")
 case "$name" in tavrin|tavrin-cli) ;; *) name=tavrin ;; esac
 

@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "program_folder.h"
@@ -141,6 +142,90 @@ TEST_F(TavrinProgram, ScriptedStartFailsWithTheMessageWhenNothingAnswers) {
   EXPECT_NE(r.err.find("Error"), std::string::npos) << r.err;
   EXPECT_TRUE(picture("window"));
   EXPECT_FALSE(picture("parameter-table"));
+}
+
+// The package's command: a per-user folder made from the installed one on
+// the first start, kept (and completed) on later ones.
+class UserFolder : public ::testing::Test {
+ protected:
+  UserFolder() {
+    // An installed folder as the package lays it out.
+    fs::create_directories(installed.file("Driver"));
+    for (const char* program : {"tavrin", "tavrin-cli", "tavrin-sim", "eddc"})
+      fs::create_symlink(TAVRIN_DIST_DIR + std::string(program), installed.file(program));
+    for (const char* library : {"Lirrand", "Kelvane", "Ostrelle"})
+      fs::create_symlink(TAVRIN_DIST_DIR "Driver/" + std::string(library) + ".so",
+                         installed.file("Driver/" + std::string(library) + ".so"));
+    for (const char* library : {"Modbus", "Profibus"})
+      fs::copy(TAVRIN_DIST_DIR + std::string(library), installed.file(library), fs::copy_options::recursive);
+    fs::copy_file(TAVRIN_DIST_DIR "device.cfg", installed.file("device.cfg"));
+    fs::copy_file(TAVRIN_SOURCE_DIR "packaging/com.ini", installed.file("com.ini"));
+    fs::create_directories(installed.file("profiles"));
+    // The command is called by the name of the program it starts.
+    fs::create_directories(scratch.file("bin"));
+    fs::create_symlink(TAVRIN_SOURCE_DIR "packaging/tavrin-folder.sh", scratch.file("bin/tavrin"));
+    fs::create_symlink(TAVRIN_SOURCE_DIR "packaging/tavrin-folder.sh", scratch.file("bin/tavrin-cli"));
+  }
+  Outcome command(const std::string& words, const std::string& environment = "") const {
+    return execute(scratch, kNoDisplay + "env -u XDG_DATA_HOME TAVRIN_INSTALLED=" + installed.path() +
+                                " HOME=" + home.path() + " " + environment + " " + scratch.file("bin/") + words);
+  }
+  std::string user(const std::string& name) const { return home.file(".local/share/tavrin/" + name); }
+  bool linkedTo(const std::string& name, const std::string& target) const {
+    std::error_code e;
+    return fs::is_symlink(user(name)) && fs::read_symlink(user(name), e) == fs::path(target);
+  }
+
+  TempDir installed;
+  TempDir home;
+  TempDir scratch;
+};
+
+TEST_F(UserFolder, FirstStartLinksTheProgramsAndCopiesTheConfiguration) {
+  // tavrin-cli reads the user's com.ini: the settings it prints are the
+  // installed defaults, read from the user's copy.
+  Outcome r = command("tavrin-cli settings");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("19200"), std::string::npos) << r.out;
+  for (const char* program : {"tavrin", "tavrin-cli", "tavrin-sim", "eddc"})
+    EXPECT_TRUE(linkedTo(program, installed.file(program))) << program;
+  EXPECT_TRUE(linkedTo("Driver/Kelvane.so", installed.file("Driver/Kelvane.so")));
+  for (const char* copied : {"com.ini", "device.cfg", "Profibus/PTX3200.bin"}) {
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(user(copied)))) << copied << " is no copy of its own";
+  }
+  EXPECT_TRUE(fs::is_directory(user("DataBase")));
+  EXPECT_TRUE(fs::is_directory(user("data")));
+
+  // What the user changed stays; what a newer package brought is added;
+  // a lost link comes back.
+  std::ofstream(user("com.ini")) << "[COMMUNICATION]\nTYPE=PROFIBUS\nPORT=7\nBANDRATE=38400\n";
+  std::ofstream(user("Profibus/PTX3200.bin")) << "the user's own";
+  fs::copy_file(installed.file("Profibus/PTX3200.bin"), installed.file("Profibus/PTX9999.bin"));
+  fs::remove(user("Driver/Kelvane.so"));
+  r = command("tavrin-cli settings");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("38400"), std::string::npos) << r.out;
+  EXPECT_EQ(tavrin::testing::TempDir::slurp(user("Profibus/PTX3200.bin")), "the user's own");
+  EXPECT_TRUE(fs::is_regular_file(user("Profibus/PTX9999.bin")));
+  EXPECT_TRUE(linkedTo("Driver/Kelvane.so", installed.file("Driver/Kelvane.so")));
+}
+
+TEST_F(UserFolder, VersionAndAnotherFolderMakeNoUserFolder) {
+  Outcome r = command("tavrin --version");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find(TAVRIN_VERSION), std::string::npos) << r.out;
+  TempDir other;
+  std::ofstream(other.file("com.ini")) << "[COMMUNICATION]\nTYPE=MODBUS\nPORT=3\nBANDRATE=4800\n";
+  r = command("tavrin-cli --folder " + other.path() + " settings");
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("4800"), std::string::npos) << r.out;
+  EXPECT_FALSE(fs::exists(home.file(".local"))) << "made a folder it did not need";
+
+  // XDG_DATA_HOME says where a user's data goes.
+  r = command("tavrin-cli settings", "XDG_DATA_HOME=" + home.file("data"));
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_TRUE(fs::is_regular_file(home.file("data/tavrin/com.ini")));
+  EXPECT_FALSE(fs::exists(home.file(".local")));
 }
 
 }  // namespace
