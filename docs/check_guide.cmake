@@ -11,11 +11,19 @@ get_filename_component(folder "${GUIDE}" DIRECTORY)
 file(READ "${GUIDE}" text)
 # Comments are no part of the page.
 string(REGEX REPLACE "<!--[^>]*-->" "" text "${text}")
-string(REGEX MATCHALL "\\]\\([^)# ]+[)#]" links "${text}")
+# Square brackets would hold CMake's lists together: the links are marked
+# "@(" and the brackets dropped.
+string(REPLACE "](" "@(" text "${text}")
+string(REPLACE "[" "" text "${text}")
+string(REPLACE "]" "" text "${text}")
+string(REGEX MATCHALL "@\\([^)# ]+[)#]" links "${text}")
 set(missing)
 set(pictures 0)
 foreach(link IN LISTS links)
-  string(REGEX REPLACE "^\\]\\(([^)# ]+)[)#]$" "\\1" target "${link}")
+  # "@(target)" or "@(target#": the target.
+  string(LENGTH "${link}" length)
+  math(EXPR length "${length} - 3")
+  string(SUBSTRING "${link}" 2 ${length} target)
   if(target MATCHES "^[a-z]+:")
     continue()
   endif()

@@ -170,6 +170,10 @@ class UserFolder : public ::testing::Test {
     return execute(scratch, kNoDisplay + "env -u XDG_DATA_HOME TAVRIN_INSTALLED=" + installed.path() +
                                 " HOME=" + home.path() + " " + environment + " " + scratch.file("bin/") + words);
   }
+  static std::string comIni(int port, int baud) {
+    return "[COMMUNICATION]\nTYPE=MODBUS\nPORT=" + std::to_string(port) + "\nBANDRATE=" + std::to_string(baud) +
+           "\nDATABITS=8\nPARITY=2\nSTOPBITS=0\nFLOWCTRL=0\n";
+  }
   std::string user(const std::string& name) const { return home.file(".local/share/tavrin/" + name); }
   bool linkedTo(const std::string& name, const std::string& target) const {
     std::error_code e;
@@ -186,7 +190,7 @@ TEST_F(UserFolder, FirstStartLinksTheProgramsAndCopiesTheConfiguration) {
   // installed defaults, read from the user's copy.
   Outcome r = command("tavrin-cli settings");
   EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_NE(r.out.find("19200"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("COM1\t19200"), std::string::npos) << r.out;
   for (const char* program : {"tavrin", "tavrin-cli", "tavrin-sim", "eddc"})
     EXPECT_TRUE(linkedTo(program, installed.file(program))) << program;
   EXPECT_TRUE(linkedTo("Driver/Kelvane.so", installed.file("Driver/Kelvane.so")));
@@ -198,13 +202,13 @@ TEST_F(UserFolder, FirstStartLinksTheProgramsAndCopiesTheConfiguration) {
 
   // What the user changed stays; what a newer package brought is added;
   // a lost link comes back.
-  std::ofstream(user("com.ini")) << "[COMMUNICATION]\nTYPE=PROFIBUS\nPORT=7\nBANDRATE=38400\n";
+  std::ofstream(user("com.ini")) << comIni(7, 38400);
   std::ofstream(user("Profibus/PTX3200.bin")) << "the user's own";
   fs::copy_file(installed.file("Profibus/PTX3200.bin"), installed.file("Profibus/PTX9999.bin"));
   fs::remove(user("Driver/Kelvane.so"));
   r = command("tavrin-cli settings");
   EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_NE(r.out.find("38400"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("\t38400\t"), std::string::npos) << r.out;
   EXPECT_EQ(tavrin::testing::TempDir::slurp(user("Profibus/PTX3200.bin")), "the user's own");
   EXPECT_TRUE(fs::is_regular_file(user("Profibus/PTX9999.bin")));
   EXPECT_TRUE(linkedTo("Driver/Kelvane.so", installed.file("Driver/Kelvane.so")));
@@ -215,10 +219,10 @@ TEST_F(UserFolder, VersionAndAnotherFolderMakeNoUserFolder) {
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_NE(r.out.find(TAVRIN_VERSION), std::string::npos) << r.out;
   TempDir other;
-  std::ofstream(other.file("com.ini")) << "[COMMUNICATION]\nTYPE=MODBUS\nPORT=3\nBANDRATE=4800\n";
+  std::ofstream(other.file("com.ini")) << comIni(3, 4800);
   r = command("tavrin-cli --folder " + other.path() + " settings");
   EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_NE(r.out.find("4800"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("\t4800\t"), std::string::npos) << r.out;
   EXPECT_FALSE(fs::exists(home.file(".local"))) << "made a folder it did not need";
 
   // XDG_DATA_HOME says where a user's data goes.
