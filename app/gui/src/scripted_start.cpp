@@ -15,6 +15,7 @@
 #include <QRadioButton>
 #include <QTimer>
 #include <cstdio>
+#include <cstdlib>
 
 #include "bus_monitor_pane.h"
 #include "device_window.h"
@@ -49,6 +50,13 @@ ScriptedStart::~ScriptedStart() { qApp->removeEventFilter(this); }
 
 void ScriptedStart::start() {
   QTimer::singleShot(0, this, [this] { run(); });
+  // Whatever happens on the way, the start ends: the demo and the
+  // package's test must never hang on it.
+  QTimer::singleShot(kLimitMs, this, [this] {
+    fail(QStringLiteral("the scripted start did not end within %1 s").arg(kLimitMs / 1000));
+    std::fflush(stderr);
+    std::_Exit(1);
+  });
 }
 
 void ScriptedStart::settle(int milliseconds) {
@@ -115,6 +123,14 @@ void ScriptedStart::answer(QDialog& dialog) {
   for (QRadioButton* r : radios) checked = checked || r->isChecked();
   if (!checked && !radios.isEmpty()) radios.constFirst()->setChecked(true);
   dialog.accept();
+  // A dialog that refused the answer (its own message said why) would wait
+  // for a person for ever.
+  QPointer<QDialog> d(&dialog);
+  QTimer::singleShot(kRefusedMs, this, [this, d, title] {
+    if (!d || !d->isVisible()) return;
+    fail(QStringLiteral("the dialog \"%1\" did not take its proposal").arg(title));
+    d->reject();
+  });
 }
 
 void ScriptedStart::run() {

@@ -8,8 +8,10 @@
 // person taking its proposal would: a choice takes its first entry (the
 // user choice: specialist), a message box its default button. An error
 // or warning box counts as a failure: its text goes to standard error and
-// the program ends with status 1. Nothing here is needed by the window
-// itself; it only drives the window's public commands.
+// the program ends with status 1, as it does when a dialog refuses its
+// answer or the whole start takes longer than kLimitMs (a hang). Nothing
+// here is needed by the window itself; it only drives the window's public
+// commands.
 #pragma once
 
 #include <QObject>
@@ -25,6 +27,11 @@ class MainWindow;
 
 class ScriptedStart : public QObject {
  public:
+  // A dialog still open this long after its answer refused it (it is
+  // cancelled); the whole start ends by then at the latest (status 1).
+  static constexpr int kRefusedMs = 1000;
+  static constexpr int kLimitMs = 180000;
+
   // The pictures go into `folder` (created when missing).
   ScriptedStart(MainWindow& window, QString folder);
   ~ScriptedStart() override;

@@ -144,6 +144,21 @@ TEST_F(TavrinProgram, ScriptedStartFailsWithTheMessageWhenNothingAnswers) {
   EXPECT_FALSE(picture("parameter-table"));
 }
 
+// A specialist password it cannot know: every try is refused with the
+// password's message, and the start gives up instead of waiting.
+TEST_F(TavrinProgram, ScriptedStartEndsWhenThePasswordIsRefused) {
+  comIni("MODBUS", 1, 1);
+  std::string record(32, '\0');
+  record.replace(0, 6, "secret");
+  folder.write("pw.bin", record);
+  Simulator modbus("modbus", folder.file("ports/COM1"), TAVRIN_SOURCE_DIR "sim/profiles/modbus-pressure.ini");
+  ASSERT_TRUE(modbus.ready());
+  const Outcome r = scripted();
+  EXPECT_EQ(r.status, 1) << r.err;
+  EXPECT_NE(r.err.find("password"), std::string::npos) << r.err;
+  EXPECT_FALSE(picture("parameter-table"));
+}
+
 // The package's command: a per-user folder made from the installed one on
 // the first start, kept (and completed) on later ones.
 class UserFolder : public ::testing::Test {
