@@ -1,7 +1,7 @@
 // Dynamic monitoring in the window, against tavrin-sim: the function view's
 // measured values move by themselves, the Trend of a dynamic row, the two
 // monitoring dialogs that the samples' methods open (screenshots
-// monitoring-dialog.png, collect-value-dialog.png, trend-window.png), and
+// monitoring.png, collect-value.png, trend.png), and
 // closing while the refresh runs.
 #include <QElapsedTimer>
 #include <QGridLayout>
@@ -67,7 +67,7 @@ TEST_F(Monitoring, FunctionViewValuesMoveAndTheTrendFollowsThem) {
   ASSERT_TRUE(waitFor([&] { return trend->chart()->readingCount() >= 8; }, 10000));
   EXPECT_EQ(trend->chart()->unit(), QStringLiteral("kPa"));
   EXPECT_NEAR(trend->chart()->lastValue(), 101.3, 1.0);
-  saveScreenshot(*trend, "trend-window");
+  saveScreenshot(*trend, "trend");
 
   // An edit stops the refresh; the next fill starts it again.
   emit device().tableView()->editStarted(pressure + 1, 1);
@@ -109,7 +109,7 @@ TEST_F(Monitoring, TheMonitoringDialogRereadsShowsItsTrendAndOkSetsTheValue) {
     EXPECT_EQ(m.unitLabel()->text(), QStringLiteral("kPa"));
     EXPECT_EQ(m.trend()->unit(), QStringLiteral("kPa"));
     EXPECT_NEAR(m.valueField()->text().toDouble(), 101.3, 1.0);
-    saveScreenshot(d, "monitoring-dialog");
+    saveScreenshot(d, "monitoring");
     shown = m.valueField()->text();
     QTest::mouseClick(m.okButton(), Qt::LeftButton);
     EXPECT_EQ(QApplication::overrideCursor() ? QApplication::overrideCursor()->shape() : Qt::ArrowCursor,
@@ -166,7 +166,7 @@ TEST_F(Monitoring, TheCollectValueDialogComputesTheVoltageAndKeepsTheResistance)
                    // the dialog is then cancelled.
                    m.resistanceField()->setText(QStringLiteral("2.2"));
                    ASSERT_TRUE(waitTick(m));
-                   saveScreenshot(d, "collect-value-dialog");
+                   saveScreenshot(d, "collect-value");
                    QTest::mouseClick(m.cancelButton(), Qt::LeftButton);
                  });
   doubleClick(rowOf(QStringLiteral("Collect the bridge voltage")), 0);
