@@ -70,7 +70,7 @@ void BackgroundRefresh::start(RefreshPlan plan) {
 void BackgroundRefresh::stop() {
   // A stop from the worker itself (a pre-read action that reopens the
   // port, say) cannot wait for its own end: it ends the loop instead.
-  if (worker_.joinable() && std::this_thread::get_id() == worker_.get_id()) {
+  if (std::this_thread::get_id() == workerId_.load()) {
     running_ = false;
     return;
   }
@@ -117,6 +117,8 @@ void BackgroundRefresh::queue(std::vector<CellChange> changes, std::vector<std::
 }
 
 void BackgroundRefresh::work(RefreshPlan plan) {
+  // Set by the worker itself: the thread object may not hold it yet.
+  workerId_ = std::this_thread::get_id();
   seam_.keepMessagesOf(std::this_thread::get_id());
   std::vector<std::string> failure;
   while (running_ && !plan.reads.empty() && failure.empty()) {
@@ -146,6 +148,7 @@ void BackgroundRefresh::work(RefreshPlan plan) {
     }
   }
   seam_.keepMessagesOf({});
+  workerId_ = std::thread::id{};
   running_ = false;
   failed_ = !failure.empty();
   active_ = false;

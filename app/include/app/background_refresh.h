@@ -155,6 +155,7 @@ class BackgroundRefresh {
   std::atomic<bool> failed_{false};
   std::atomic<uint64_t> reads_{0};
   std::thread worker_;
+  std::atomic<std::thread::id> workerId_{};
   std::mutex mutex_;
   Taken pending_;
   bool notified_ = false;
