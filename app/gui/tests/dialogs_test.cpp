@@ -271,14 +271,33 @@ TEST_F(Dialogs, PollingProfibusListsTheStationsInTheRangeAndOkConnects) {
   plug("profibus", 6, "profibus-pressure.ini");
   folder.write("com.ini", folder.read("com.ini") + "[START_ADDR]\nADDRESS=250\n[END_ADDR]\nADDRESS=255\n");
   openWindow();
+  {
+    // The range of com.ini in both fields.
+    dialogs.expect(QStringLiteral("pollingDialog"), [](QDialog& dialog) {
+      auto& d = static_cast<PollingDialog&>(dialog);
+      EXPECT_EQ(d.startEdit()->text(), QStringLiteral("250"));
+      EXPECT_EQ(d.endEdit()->text(), QStringLiteral("255"));
+      d.cancelButton()->click();
+    });
+    trigger(ActionId::AddressPolling);
+    ASSERT_TRUE(waitFor([&] { return dialogs.done() && !device().busy(); }));
+  }
+  int refreshStops = 0;
+  device().session().setBackgroundRefresh({}, [&] { ++refreshStops; });
   dialogs
       .expect(QStringLiteral("pollingDialog Polling address"),
               [&](QDialog& dialog) {
                 auto& d = static_cast<PollingDialog&>(dialog);
+                refreshStops = 0;
+                d.startEdit()->setText(QStringLiteral("5"));
+                d.endEdit()->setText(QStringLiteral("5"));
+                d.pollButton()->click();
+                EXPECT_EQ(refreshStops, 1) << "the background refresh stops before the scan";
+                ASSERT_TRUE(waitFor([&] { return !d.polling(); }));
+                d.startEdit()->setText(QStringLiteral("250"));
+                d.endEdit()->setText(QStringLiteral("255"));
                 EXPECT_EQ(columnTitles(d.list()), (QStringList{"Address (100)", "Tag (120)", "Serial No. (120)",
                                                                "Manu (120)", "Device (120)"}));
-                EXPECT_EQ(d.startEdit()->text(), QStringLiteral("250"));
-                EXPECT_EQ(d.endEdit()->text(), QStringLiteral("255"));
                 EXPECT_FALSE(d.stopButton()->isEnabled());
                 EXPECT_TRUE(labelTexts(d).contains(QStringLiteral("Address:")));
                 EXPECT_TRUE(labelTexts(d).contains(QStringLiteral("---")));
@@ -365,6 +384,8 @@ TEST_F(Dialogs, PollingModbusShowsTheIdentityWordsAndCancelKeepsTheChoice) {
 TEST_F(Dialogs, AddressSettingHintHelpMessagesAndWhatOkStores) {
   plug("modbus", 1, "modbus-pressure.ini");
   openWindow();
+  int refreshStops = 0;
+  device().session().setBackgroundRefresh({}, [&] { ++refreshStops; });
   dialogs
       .expect(QStringLiteral("addressSettingDialog Address setting"),
               [&](QDialog& d) {
@@ -388,7 +409,9 @@ TEST_F(Dialogs, AddressSettingHintHelpMessagesAndWhatOkStores) {
                 setting->setText(QStringLiteral("300"));
                 DialogScript::clickOk(d);
                 setting->setText(QStringLiteral(" 7 "));
+                refreshStops = 0;
                 DialogScript::clickOk(d);
+                EXPECT_GE(refreshStops, 1) << "OK stops the background refresh first";
               })
       .ok(QStringLiteral("Help: ") + QString::fromUtf8(kAddressHint))
       .ok(QStringLiteral("Error: Error: The address can't be NULL!"))
