@@ -46,12 +46,10 @@ std::string hex16(uint8_t high, uint8_t low) {
 }
 
 // A text field of the identification, cut after its length and at its
-// first zero byte; the blanks that pad a visible string to its size are
-// not part of the text.
+// first zero byte.
 std::string fieldText(std::span<const uint8_t> bytes, size_t received) {
   std::string s;
   for (size_t i = 0; i < received && i < bytes.size() && bytes[i] != 0; ++i) s.push_back(static_cast<char>(bytes[i]));
-  while (!s.empty() && s.back() == ' ') s.pop_back();
   return s;
 }
 

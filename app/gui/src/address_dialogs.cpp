@@ -120,7 +120,12 @@ PollingDialog::PollingDialog(app::DeviceSession& session, ui::UserInterface& ui,
       },
       [this](const app::PolledDevice& device) {
         QStringList texts;
-        for (const std::string& t : device.texts) texts << qtText(t);
+        // The blanks that pad a visible string to its size are not shown.
+        for (const std::string& t : device.texts) {
+          QString text = qtText(t);
+          while (text.endsWith(QLatin1Char(' '))) text.chop(1);
+          texts << text;
+        }
         QMetaObject::invokeMethod(this, [this, texts] { list_->addTopLevelItem(new QTreeWidgetItem(texts)); },
                                   Qt::QueuedConnection);
       },
