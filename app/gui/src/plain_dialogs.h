@@ -1,6 +1,6 @@
-// Plain Qt forms of the seam's prompts, list choices and countdowns, until
-// the specified dialogs take their place (monitoring: monitoring_dialog.h). Each
-// runs modally on the GUI thread; a stop request closes it as cancelled.
+// The plain Qt form of the seam's secret prompt (the value dialogs are
+// value_dialogs.h, the monitoring dialogs monitoring_dialog.h); modal on
+// the GUI thread.
 #pragma once
 
 #include <QString>
@@ -16,13 +16,9 @@ namespace tavrin::gui {
 
 // Object names the dialogs carry, for tests and for accessibility tools.
 inline constexpr const char* kPromptDialog = "promptDialog";
-inline constexpr const char* kChoiceDialog = "choiceDialog";
-inline constexpr const char* kCountdownDialog = "countdownDialog";
 inline constexpr const char* kMonitorDialog = "monitorDialog";
 
 std::optional<std::string> promptDialog(QWidget* parent, const ui::Prompt& prompt);
-std::optional<int> choiceDialog(QWidget* parent, const ui::Choice& choice);
-bool countdownDialog(QWidget* parent, const ui::Countdown& countdown, std::stop_token stop);
 
 QString qtText(std::string_view text);
 std::string stdText(const QString& text);

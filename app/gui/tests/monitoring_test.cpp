@@ -90,7 +90,7 @@ TEST_F(Monitoring, FunctionViewValuesMoveAndTheTrendFollowsThem) {
   EXPECT_FALSE(window->isVisible());
   EXPECT_FALSE(refresh().active());
   RecordProperty("close_ms", static_cast<int>(closing.elapsed()));
-  EXPECT_EQ(dialogs.messages(), QStringList{QStringLiteral("choiceDialog USER choice")});
+  EXPECT_EQ(dialogs.messages().filter(QStringLiteral("Error")), QStringList{}) << seen();
 }
 
 TEST_F(Monitoring, TheMonitoringDialogRereadsShowsItsTrendAndOkSetsTheValue) {
