@@ -113,7 +113,7 @@ TEST_F(MonitorCommands, WatchEndsAtTheFirstFailedReadWithOneMessage) {
                            "watch", "20"});
   EXPECT_EQ(run.status, 1);
   // The link's message and the transfer's in one box, once.
-  EXPECT_EQ(run.err, "Error: Error: Slave device error!\nError: Read variable \"Sensor temperature\" failed!\n");
+  EXPECT_EQ(run.err, "Error: Slave device error!\nError: Read variable \"Sensor temperature\" failed!\n");
 }
 
 }  // namespace
