@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <new>
 
 #include "edd/object_id.h"
 #include "edd/tags.h"
@@ -108,7 +109,11 @@ bool readNode(Input& in, EddNode* node, int32_t* childCount) {
   return true;
 }
 
-EddNode* newNode() { return static_cast<EddNode*>(std::calloc(1, sizeof(EddNode))); }
+EddNode* newNode(Arena& arena) {
+  auto* node = static_cast<EddNode*>(arena.allocate(sizeof(EddNode)));
+  if (node != nullptr) *node = EddNode{0, 0, nullptr, nullptr};
+  return node;
+}
 
 struct Open {
   EddNode* node;
@@ -116,10 +121,9 @@ struct Open {
   uint32_t remaining;  // children still to read
 };
 
-// Reads one tree into *root. Each node is linked into its parent before its
-// own children are read, so on failure freeing *root frees all of it.
-bool readTree(Input& in, PodStack<Open>& open, EddNode** root) {
-  EddNode* top = newNode();
+// Reads one tree into *root, its nodes from the arena.
+bool readTree(Input& in, Arena& arena, PodStack<Open>& open, EddNode** root) {
+  EddNode* top = newNode(arena);
   *root = top;
   if (top == nullptr) return false;
   int32_t count = 0;
@@ -143,7 +147,7 @@ bool readTree(Input& in, PodStack<Open>& open, EddNode** root) {
       continue;
     }
     --parent.remaining;
-    EddNode* node = newNode();
+    EddNode* node = newNode(arena);
     if (node == nullptr) return false;
     (parent.last != nullptr ? parent.last->sibling : parent.node->child) = node;
     parent.last = node;
@@ -157,7 +161,7 @@ bool readTree(Input& in, PodStack<Open>& open, EddNode** root) {
   return true;
 }
 
-bool readLists(Input& in, EddBlock* block) {
+bool readLists(Input& in, Arena& arena, EddBlock* block) {
   // One stack for the whole read: it only ever grows to the deepest tree.
   PodStack<Open> open;
   for (int list = 0; list < EDD_LIST_COUNT; ++list) {
@@ -165,13 +169,10 @@ bool readLists(Input& in, EddBlock* block) {
     for (uint32_t n = 0; n < block->counts[list]; ++n) {
       EddNode* root = nullptr;
       open.clear();
-      bool ok = readTree(in, open, &root);
-      auto* element = ok ? static_cast<EddElement*>(std::calloc(1, sizeof(EddElement))) : nullptr;
-      if (element == nullptr) {
-        freeChain(root);
-        return false;
-      }
-      element->root = root;
+      if (!readTree(in, arena, open, &root)) return false;
+      auto* element = static_cast<EddElement*>(arena.allocate(sizeof(EddElement)));
+      if (element == nullptr) return false;
+      *element = EddElement{-1, root, nullptr};
       objectId(root, &element->id);
       (last != nullptr ? last->next : block->heads[list].next) = element;
       last = element;
@@ -180,7 +181,7 @@ bool readLists(Input& in, EddBlock* block) {
   return true;
 }
 
-bool readTexts(Input& in, EddBlock* block) {
+bool readTexts(Input& in, Load& load, EddBlock* block) {
   uint32_t raw = 0;
   if (!in.u32(&raw)) return false;
   const auto count = static_cast<int32_t>(raw);
@@ -191,28 +192,28 @@ bool readTexts(Input& in, EddBlock* block) {
     if (static_cast<size_t>(i) == capacity) {
       size_t grown = capacity == 0 ? 256 : capacity * 2;
       if (grown > static_cast<size_t>(count)) grown = static_cast<size_t>(count);
-      void* more = std::realloc(block->texts, grown * sizeof(char*));
+      void* more = std::realloc(load.texts, grown * sizeof(char*));
       if (more == nullptr) return false;
-      block->texts = static_cast<char**>(more);
+      load.texts = block->texts = static_cast<char**>(more);
       capacity = grown;
     }
+    // Straight into the arena: the text is kept where it was read.
+    char* text = load.arena.reserve(kStagingSize);
     size_t length = 0;
-    if (!in.text(g_staging, kStagingSize, &length)) return false;
-    auto* copy = static_cast<char*>(std::malloc(length + 1));
-    if (copy == nullptr) return false;
-    std::memcpy(copy, g_staging, length + 1);
-    block->texts[i] = copy;
+    if (text == nullptr || !in.text(text, kStagingSize, &length)) return false;
+    load.arena.commit(length + 1);
+    block->texts[i] = text;
     block->textCount = i + 1;
   }
   return true;
 }
 
-bool readAll(Input& in, EddBlock* block) {
+bool readAll(Input& in, Load& load, EddBlock* block) {
   for (uint16_t& word : block->header)
     if (!in.u16(&word)) return false;
   for (uint32_t& count : block->counts)
     if (!in.u32(&count)) return false;
-  return readLists(in, block) && readTexts(in, block);
+  return readLists(in, load.arena, block) && readTexts(in, load, block);
 }
 
 }  // namespace
@@ -239,14 +240,23 @@ int32_t readDescription(EddBlock* block, const char* path) noexcept {
   do fd = ::open(path, O_RDONLY | O_CLOEXEC);
   while (fd < 0 && errno == EINTR);
   if (fd < 0) return 0;
+  void* memory = std::malloc(sizeof(Load));
+  if (memory == nullptr) {
+    ::close(fd);
+    return 0;
+  }
+  Load* load = new (memory) Load;
   Input in(fd, g_input, sizeof g_input);
-  const bool ok = readAll(in, block);
+  const bool ok = readAll(in, *load, block);
   ::close(fd);
   if (!ok) {
-    freeContents(block);
+    std::free(load->texts);
+    load->~Load();
+    std::free(load);
     std::memset(block, 0, sizeof *block);
     return 0;
   }
+  keepLoad(load);
   return block->textCount;
 }
 
