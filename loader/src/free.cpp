@@ -10,6 +10,49 @@ namespace {
 
 constexpr size_t kLargestChunk = 4 * 1024 * 1024;
 
+// Blocks of freed reads, kept for the next read: the program reloads
+// descriptions of much the same size, and memory that is already mapped
+// saves the kernel thousands of page faults a read. At most kKeptBytes stay
+// behind; the rest goes back at once. Under AddressSanitizer nothing is kept,
+// so that a use of a tree after Binary_DeleteALL is caught.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr size_t kKeptBytes = 0;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr size_t kKeptBytes = 0;
+#else
+constexpr size_t kKeptBytes = 64 * 1024 * 1024;
+#endif
+#else
+constexpr size_t kKeptBytes = 64 * 1024 * 1024;
+#endif
+
+struct KeptChunks {
+  Arena::Chunk* first = nullptr;
+  size_t bytes = 0;
+  ~KeptChunks() {
+    while (first != nullptr) {
+      Arena::Chunk* next = first->next;
+      std::free(first);
+      first = next;
+    }
+  }
+};
+KeptChunks g_kept;
+
+// A kept chunk of at least `bytes`, or nullptr.
+Arena::Chunk* takeKept(size_t bytes) noexcept {
+  for (Arena::Chunk** at = &g_kept.first; *at != nullptr; at = &(*at)->next) {
+    if ((*at)->size >= bytes) {
+      Arena::Chunk* chunk = *at;
+      *at = chunk->next;
+      g_kept.bytes -= chunk->size;
+      return chunk;
+    }
+  }
+  return nullptr;
+}
+
 // The reads whose blocks are not freed yet, newest first. Few at a time: a
 // program holds one description, a test a handful.
 Load* g_loads = nullptr;
@@ -54,12 +97,16 @@ void freePieces(EddBlock* block) noexcept {
 bool Arena::grow(size_t bytes) noexcept {
   size_t size = nextSize_;
   while (size < bytes) size *= 2;
-  void* memory = std::malloc(sizeof(Chunk) + size);
-  if (memory == nullptr) return false;
-  auto* chunk = static_cast<Chunk*>(memory);
+  Chunk* chunk = takeKept(size);
+  if (chunk == nullptr) {
+    void* memory = std::malloc(sizeof(Chunk) + size);
+    if (memory == nullptr) return false;
+    chunk = static_cast<Chunk*>(memory);
+    chunk->size = size;
+  }
   chunk->next = chunks_;
-  chunk->size = size;
   chunks_ = chunk;
+  size = chunk->size;
   next_ = reinterpret_cast<unsigned char*>(chunk + 1);
   end_ = next_ + size;
   if (nextSize_ < kLargestChunk) nextSize_ *= 2;
@@ -78,7 +125,13 @@ bool Arena::owns(const void* p) const noexcept {
 void Arena::release() noexcept {
   while (chunks_ != nullptr) {
     Chunk* next = chunks_->next;
-    std::free(chunks_);
+    if (g_kept.bytes + chunks_->size <= kKeptBytes) {
+      chunks_->next = g_kept.first;
+      g_kept.first = chunks_;
+      g_kept.bytes += chunks_->size;
+    } else {
+      std::free(chunks_);
+    }
     chunks_ = next;
   }
   next_ = end_ = nullptr;

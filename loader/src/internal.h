@@ -62,6 +62,7 @@ class PodStack {
 // large chunks and released together, so a description of a million nodes
 // costs a few dozen allocations instead of a million, and freeing it does not
 // walk the trees. Chunks grow from 64 KB to 4 MB; every piece is 8-aligned.
+// Released chunks may be kept for the next read (free.cpp).
 class Arena {
  public:
   Arena() = default;
@@ -90,11 +91,12 @@ class Arena {
   bool owns(const void* p) const noexcept;
   void release() noexcept;
 
- private:
   struct Chunk {
     Chunk* next;
     size_t size;  // bytes after the header
   };
+
+ private:
   bool grow(size_t bytes) noexcept;
 
   Chunk* chunks_ = nullptr;

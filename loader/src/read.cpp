@@ -39,6 +39,24 @@ class Input {
     return true;
   }
 
+  // One node's tag, value (when carries says so) and child count straight
+  // from the buffer; false when fewer than ten bytes are left in it, for the
+  // field-by-field path to take over.
+  template <class Carries>
+  bool node(uint16_t* tag, uint32_t* value, uint32_t* count, const Carries& carries) {
+    if (len_ - pos_ < 10) return false;
+    const unsigned char* p = buffer_ + pos_;
+    *tag = static_cast<uint16_t>(p[0] | p[1] << 8);
+    p += 2;
+    if (carries(*tag)) {
+      *value = load32(p);
+      p += 4;
+    }
+    *count = load32(p);
+    pos_ = static_cast<size_t>(p + 4 - buffer_);
+    return true;
+  }
+
   // Copies one zero-terminated text into out (capacity bytes, terminator
   // included). False when the file ends first or the text does not fit.
   bool text(char* out, size_t capacity, size_t* length) {
@@ -64,6 +82,10 @@ class Input {
   }
 
  private:
+  static uint32_t load32(const unsigned char* p) {
+    return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
+  }
+
   bool bytes(unsigned char* out, size_t n) {
     if (len_ - pos_ >= n) {
       std::memcpy(out, buffer_ + pos_, n);
@@ -97,22 +119,29 @@ class Input {
 // buffer (or a FILE's) per read would be the first large request after a
 // free of millions of nodes and make the allocator sort them all before the
 // first node is read.
-unsigned char g_input[64 * 1024];
+unsigned char g_input[256 * 1024];
+
+// Which tags carry a value, as bits: the check runs once a node.
+constexpr uint16_t kTagBits = 512;
+struct ValueTags {
+  uint64_t bits[kTagBits / 64] = {};
+  constexpr ValueTags() {
+    for (uint16_t tag = 0; tag < kTagBits; ++tag)
+      if (edd::carriesValue(tag)) bits[tag / 64] |= uint64_t{1} << (tag % 64);
+  }
+  constexpr bool operator()(uint16_t tag) const {
+    return tag < kTagBits ? (bits[tag / 64] >> (tag % 64) & 1) != 0 : edd::carriesValue(tag);
+  }
+};
+constexpr ValueTags kCarriesValue;
 
 // Reads one node's tag, value and child count.
-bool readNode(Input& in, EddNode* node, int32_t* childCount) {
-  uint32_t count = 0;
-  if (!in.u16(&node->tag)) return false;
-  if (edd::carriesValue(node->tag) && !in.u32(&node->value)) return false;
-  if (!in.u32(&count)) return false;
-  *childCount = static_cast<int32_t>(count);
-  return true;
-}
-
-EddNode* newNode(Arena& arena) {
-  auto* node = static_cast<EddNode*>(arena.allocate(sizeof(EddNode)));
-  if (node != nullptr) *node = EddNode{0, 0, nullptr, nullptr};
-  return node;
+bool readNode(Input& in, uint16_t* tag, uint32_t* value, uint32_t* count) {
+  *value = 0;
+  if (in.node(tag, value, count, kCarriesValue)) return true;
+  if (!in.u16(tag)) return false;
+  if (kCarriesValue(*tag) && !in.u32(value)) return false;
+  return in.u32(count);
 }
 
 struct Open {
@@ -121,44 +150,49 @@ struct Open {
   uint32_t remaining;  // children still to read
 };
 
-// Reads one tree into *root, its nodes from the arena.
+// Reads one tree into *root, its nodes from the arena. The node whose
+// children are being read is kept in `at`; only its ancestors are on the
+// stack.
 bool readTree(Input& in, Arena& arena, PodStack<Open>& open, EddNode** root) {
-  EddNode* top = newNode(arena);
-  *root = top;
-  if (top == nullptr) return false;
-  int32_t count = 0;
-  if (!in.u16(&top->tag)) return false;
-  if (edd::idSource(top->tag) == edd::IdSource::NotAnObject) {
+  uint16_t tag = 0;
+  uint32_t value = 0;
+  uint32_t count = 0;
+  if (!in.u16(&tag)) return false;
+  if (edd::idSource(tag) == edd::IdSource::NotAnObject) {
     std::fputs("Don't exist the object tag!\n", stdout);
     std::fflush(stdout);
     return false;
   }
-  if (edd::carriesValue(top->tag) && !in.u32(&top->value)) return false;
-  uint32_t raw = 0;
-  if (!in.u32(&raw)) return false;
-  count = static_cast<int32_t>(raw);
-  if (count <= 0) return true;
+  if (kCarriesValue(tag) && !in.u32(&value)) return false;
+  if (!in.u32(&count)) return false;
+  auto* top = static_cast<EddNode*>(arena.allocate(sizeof(EddNode)));
+  if (top == nullptr) return false;
+  *top = EddNode{tag, value, nullptr, nullptr};
+  *root = top;
+  if (static_cast<int32_t>(count) <= 0) return true;
 
-  if (!open.push({top, nullptr, static_cast<uint32_t>(count)})) return false;
-  while (!open.empty()) {
-    Open& parent = open.top();
-    if (parent.remaining == 0) {
+  Open at{top, nullptr, count};
+  for (;;) {
+    if (at.remaining == 0) {
+      if (open.empty()) return true;
+      at = open.top();
       open.pop();
       continue;
     }
-    --parent.remaining;
-    EddNode* node = newNode(arena);
+    --at.remaining;
+    if (!readNode(in, &tag, &value, &count)) return false;
+    auto* node = static_cast<EddNode*>(arena.allocate(sizeof(EddNode)));
     if (node == nullptr) return false;
-    (parent.last != nullptr ? parent.last->sibling : parent.node->child) = node;
-    parent.last = node;
-    if (!readNode(in, node, &count)) return false;
-    if (count > 0) {
-      // The node sits at level open.size() + 1; its children would be one deeper.
-      if (open.size() + 1 >= kMaxDepth) return false;
-      if (!open.push({node, nullptr, static_cast<uint32_t>(count)})) return false;
+    *node = EddNode{tag, value, nullptr, nullptr};
+    (at.last != nullptr ? at.last->sibling : at.node->child) = node;
+    at.last = node;
+    if (static_cast<int32_t>(count) > 0) {
+      // The node sits at level open.size() + 2; its children would be one deeper.
+      if (open.size() + 2 >= kMaxDepth) return false;
+      if (!open.push(at)) return false;
+      at = Open{node, nullptr, count};
     }
   }
-  return true;
 }
 
 bool readLists(Input& in, Arena& arena, EddBlock* block) {
