@@ -36,15 +36,22 @@ class PodStack {
   PodStack& operator=(const PodStack&) = delete;
 
   [[nodiscard]] bool push(const T& item) {
+    T* slot = emplace();
+    if (slot == nullptr) return false;
+    *slot = item;
+    return true;
+  }
+  // A new top slot to fill in place, nullptr when memory runs out. Filling
+  // the fields one by one spares a copy through a temporary.
+  [[nodiscard]] T* emplace() {
     if (size_ == capacity_) {
       size_t grown = capacity_ == 0 ? 64 : capacity_ * 2;
       void* more = std::realloc(items_, grown * sizeof(T));
-      if (more == nullptr) return false;
+      if (more == nullptr) return nullptr;
       items_ = static_cast<T*>(more);
       capacity_ = grown;
     }
-    items_[size_++] = item;
-    return true;
+    return &items_[size_++];
   }
   T& top() { return items_[size_ - 1]; }
   void pop() { --size_; }

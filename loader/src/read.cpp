@@ -175,7 +175,10 @@ bool readTree(Input& in, Arena& arena, PodStack<Open>& open, EddNode** root) {
   for (;;) {
     if (at.remaining == 0) {
       if (open.empty()) return true;
-      at = open.top();
+      const Open& saved = open.top();
+      at.node = saved.node;
+      at.last = saved.last;
+      at.remaining = saved.remaining;
       open.pop();
       continue;
     }
@@ -189,8 +192,14 @@ bool readTree(Input& in, Arena& arena, PodStack<Open>& open, EddNode** root) {
     if (static_cast<int32_t>(count) > 0) {
       // The node sits at level open.size() + 2; its children would be one deeper.
       if (open.size() + 2 >= kMaxDepth) return false;
-      if (!open.push(at)) return false;
-      at = Open{node, nullptr, count};
+      Open* saved = open.emplace();
+      if (saved == nullptr) return false;
+      saved->node = at.node;
+      saved->last = at.last;
+      saved->remaining = at.remaining;
+      at.node = node;
+      at.last = nullptr;
+      at.remaining = count;
     }
   }
 }
