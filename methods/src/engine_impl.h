@@ -98,8 +98,9 @@ struct MethodEngine::Impl {
   // machine.cpp
   RunResult run(int32_t from, int32_t to);
   RunResult execute(int32_t from, int32_t to);
-  void binary(Op op);
-  void unary(Op op);
+  // Inlined into the machine's cases with the operation as a constant.
+  [[gnu::always_inline]] inline void binary(Op op);
+  [[gnu::always_inline]] inline void unary(Op op);
   void store();
   void indexAddress();
   void loadIndirect();

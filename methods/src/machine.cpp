@@ -83,7 +83,7 @@ RunResult MethodEngine::Impl::run(int32_t from, int32_t to) {
   RunResult result = execute(from < 0 ? 0 : from, to > ProgramSpace::kSlots ? ProgramSpace::kSlots : to);
   stack.setFloor(savedFloor);
   --runDepth;
-  if (result.status == -2 && stopPending()) result.stopped = true;
+  if (result.status == run_status::Abort && stopPending()) result.stopped = true;
   return result;
 }
 
@@ -102,14 +102,23 @@ RunResult MethodEngine::Impl::execute(int32_t from, int32_t to) {
     pc = target;
     return true;
   };
+#define TAVRIN_STOP_POINT()           \
+  if (stopPending()) [[unlikely]] {   \
+    return {run_status::Abort, true}; \
+  }
+  // The slots never move: compiling a called method only appends to them.
+  const Instruction* const code = &program[0];
+  // A stop is looked for before the first instruction, at every jump and
+  // after every call: every loop jumps, so none runs on past a request, and
+  // straight-line code between them is short.
+  if (stopPending()) [[unlikely]] {
+    return {run_status::Abort, true};
+  }
   while (pc < to) {
-    if (stopPending()) [[unlikely]] {
-      return {-2, true};
-    }
-    const Instruction ins = program[pc];
-    if (ins.op < 0 || ins.op >= kOperationCount) [[unlikely]] {
+    const Instruction ins = code[pc];
+    if (static_cast<uint32_t>(ins.op) >= static_cast<uint32_t>(kOperationCount)) [[unlikely]] {
       ui.errorBox(msg::UndefinedOperation);
-      return {-1, false};
+      return {run_status::ErrorStop, false};
     }
     ++pc;
     switch (static_cast<Op>(ins.op)) {
@@ -134,33 +143,25 @@ RunResult MethodEngine::Impl::execute(int32_t from, int32_t to) {
       case Op::LDS:
         stack.push(Entry::stringConstant(ins.operand));
         break;
-      case Op::SUB:
-      case Op::ADD:
-      case Op::MUL:
-      case Op::DIV:
-      case Op::MOD:
-      case Op::LSHIFT:
-      case Op::RSHIFT:
-      case Op::LEFT:
-      case Op::RIGHT:
-      case Op::LE:
-      case Op::GE:
-      case Op::EQ:
-      case Op::NEQ:
-      case Op::AND:
-      case Op::XOR:
-      case Op::OR:
-      case Op::ANDAND:
-      case Op::OROR:
-        binary(static_cast<Op>(ins.op));
-        break;
-      case Op::INC:
-      case Op::DEC:
-      case Op::NEG:
-      case Op::BNEG:
-      case Op::NOT:
-        unary(static_cast<Op>(ins.op));
-        break;
+      // Each operation is its own case, so that the operation is a
+      // constant inside binary() and unary() and their switches fold away.
+#define TAVRIN_BINARY_CASE(name) \
+  case Op::name:                 \
+    binary(Op::name);            \
+    break;
+      TAVRIN_BINARY_CASE(SUB) TAVRIN_BINARY_CASE(ADD) TAVRIN_BINARY_CASE(MUL) TAVRIN_BINARY_CASE(DIV)
+      TAVRIN_BINARY_CASE(MOD) TAVRIN_BINARY_CASE(LSHIFT) TAVRIN_BINARY_CASE(RSHIFT) TAVRIN_BINARY_CASE(LEFT)
+      TAVRIN_BINARY_CASE(RIGHT) TAVRIN_BINARY_CASE(LE) TAVRIN_BINARY_CASE(GE) TAVRIN_BINARY_CASE(EQ)
+      TAVRIN_BINARY_CASE(NEQ) TAVRIN_BINARY_CASE(AND) TAVRIN_BINARY_CASE(XOR) TAVRIN_BINARY_CASE(OR)
+      TAVRIN_BINARY_CASE(ANDAND) TAVRIN_BINARY_CASE(OROR)
+#undef TAVRIN_BINARY_CASE
+#define TAVRIN_UNARY_CASE(name) \
+  case Op::name:                \
+    unary(Op::name);            \
+    break;
+      TAVRIN_UNARY_CASE(INC) TAVRIN_UNARY_CASE(DEC) TAVRIN_UNARY_CASE(NEG) TAVRIN_UNARY_CASE(BNEG)
+      TAVRIN_UNARY_CASE(NOT)
+#undef TAVRIN_UNARY_CASE
       case Op::PLUS:
         break;
       case Op::IXA:
@@ -174,17 +175,19 @@ RunResult MethodEngine::Impl::execute(int32_t from, int32_t to) {
         stack.push(stack.fromTop(0));
         break;
       case Op::JMP:
-        if (!jumpTo(ins.operand)) return {-1, false};
+        TAVRIN_STOP_POINT();
+        if (!jumpTo(ins.operand)) return {run_status::ErrorStop, false};
         break;
       case Op::JZ:
       case Op::JNZ: {
+        TAVRIN_STOP_POINT();
         operands(1);
         Entry& e = stack.fromTop(0);
         const bool zero = static_cast<Op>(ins.op) == Op::JZ;
         if (!convert(e, zero ? +TypeCode::Int : +TypeCode::UnsignedInt)) ui.errorBox(msg::UndefinedType);
         const bool isZero = static_cast<uint32_t>(e.bits) == 0 || !isTypeCode(e.type);
         stack.drop(1);
-        if (isZero == zero && !jumpTo(ins.operand)) return {-1, false};
+        if (isZero == zero && !jumpTo(ins.operand)) return {run_status::ErrorStop, false};
         break;
       }
       case Op::POP:
@@ -192,16 +195,18 @@ RunResult MethodEngine::Impl::execute(int32_t from, int32_t to) {
         break;
       case Op::FUNC: {
         const RunResult r = callBuiltin(ins.operand);
-        if (r.status == -1 || r.status == -2) return r;
+        if (r.status == run_status::ErrorStop || r.status == run_status::Abort) return r;
         status = r.status;
+        TAVRIN_STOP_POINT();
         break;
       }
       case Op::METHOD: {
         const MethodOutcome called = runMethodId(ins.operand);
         // A called method's status stays its own, but a stop ends every
         // method on the way out.
-        if (called.stopped) return {-2, true};
+        if (called.stopped) return {run_status::Abort, true};
         stack.emplace().set(+TypeCode::Int, 1);
+        TAVRIN_STOP_POINT();
         break;
       }
       case Op::PUT: {
@@ -224,6 +229,7 @@ RunResult MethodEngine::Impl::execute(int32_t from, int32_t to) {
         return {status, false};
     }
   }
+#undef TAVRIN_STOP_POINT
   return {status, false};
 }
 
@@ -242,14 +248,14 @@ RunResult MethodEngine::Impl::callBuiltin(int32_t number) {
   if (number < kFirstBuiltin || number > kLastBuiltin) {
     ui.errorBox(msg::FunctionNumber);
     stack.push(Entry::ofInt(0));
-    return {0, false};
+    return {run_status::GoOn, false};
   }
   const BuiltinFunction* function = builtins.find(number);
   if (!function) {
     const std::string_view name = builtinName(number);
     ui.errorBox(withText(msg::NoBuiltin, name.empty() ? std::to_string(number) : std::string(name)));
-    stack.push(Entry::ofInt(-1));
-    return {-1, false};
+    stack.push(Entry::ofInt(run_status::ErrorStop));
+    return {run_status::ErrorStop, false};
   }
   const int32_t status = (*function)(self);
   stack.push(Entry::ofInt(status));
@@ -360,7 +366,7 @@ void MethodEngine::Impl::loadIndirect() {
 // Arithmetic and comparisons convert the operand with the smaller type code
 // to the larger one; the other operations convert the right operand to the
 // left one's type. Integer results wrap at the width of their type.
-void MethodEngine::Impl::binary(Op op) {
+inline void MethodEngine::Impl::binary(Op op) {
   operands(2);
   Entry& right = stack.fromTop(0);
   Entry& left = stack.fromTop(1);
@@ -461,7 +467,7 @@ void MethodEngine::Impl::binary(Op op) {
   }
 }
 
-void MethodEngine::Impl::unary(Op op) {
+inline void MethodEngine::Impl::unary(Op op) {
   operands(1);
   Entry& e = stack.fromTop(0);
   if (!isTypeCode(e.type)) {
