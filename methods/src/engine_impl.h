@@ -101,10 +101,12 @@ struct MethodEngine::Impl {
   // Inlined into the machine's cases with the operation as a constant.
   [[gnu::always_inline]] inline void binary(Op op);
   [[gnu::always_inline]] inline void unary(Op op);
-  void store();
+  [[gnu::always_inline]] inline void store();
   void indexAddress();
-  void loadIndirect();
-  void loadLocal(int32_t identifier, bool address);
+  [[gnu::always_inline]] inline void loadIndirect();
+  [[gnu::always_inline]] inline void loadLocal(int32_t identifier, bool address);
+  void storeSlow();
+  void loadIndirectSlow();
   RunResult callBuiltin(int32_t number);
   // Makes sure that `count` operands are on the stack above the floor.
   void operands(int32_t count) {
