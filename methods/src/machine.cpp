@@ -196,6 +196,14 @@ RunResult MethodEngine::Impl::execute(int32_t from, int32_t to) {
         operands(1);
         Entry& e = stack.fromTop(0);
         const bool zero = static_cast<Op>(ins.op) == Op::JZ;
+        // A comparison's result: its conversion keeps zero and non-zero
+        // apart, so the low word alone decides.
+        if (e.type == +TypeCode::Int || e.type == +TypeCode::UnsignedInt) [[likely]] {
+          const bool isZero = static_cast<uint32_t>(e.bits) == 0;
+          stack.drop(1);
+          if (isZero == zero && !jumpTo(ins.operand)) return {run_status::ErrorStop, false};
+          TAVRIN_DISPATCH();
+        }
         if (!convert(e, zero ? +TypeCode::Int : +TypeCode::UnsignedInt)) ui.errorBox(msg::UndefinedType);
         const bool isZero = static_cast<uint32_t>(e.bits) == 0 || !isTypeCode(e.type);
         stack.drop(1);
@@ -229,7 +237,7 @@ RunResult MethodEngine::Impl::execute(int32_t from, int32_t to) {
       }
       op_POT: {
         int32_t i = stack.depth() - 1;
-        while (i >= stack.floor() && stack.at(i)->kind != kind::Marker) --i;
+        while (i >= stack.floor() && stack.slot(i).kind != kind::Marker) --i;
         if (i < stack.floor()) {
           ui.errorBox(msg::NoMarker);
         } else {
