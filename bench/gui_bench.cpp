@@ -65,8 +65,8 @@ class Answerer : public QObject {
     QPointer<QDialog> d(dialog);
     QTimer::singleShot(0, dialog, [this, d] {
       if (!d) return;
-      if (auto* list = d->findChild<QListWidget*>(); list && d->objectName() == QStringLiteral("choiceDialog")) {
-        list->setCurrentRow(0);
+      // "USER choice" opens with "Manufacture Version" checked.
+      if (d->objectName() == QStringLiteral("userChoiceDialog")) {
         d->accept();
         return;
       }

@@ -13,6 +13,7 @@ packages=(
   fonts-liberation xvfb xauth
   libmodbus-dev python3-pymodbus socat poppler-utils
   liblua5.4-dev
+  dpkg-dev qt6-qpa-plugins
 )
 missing=()
 for p in "${packages[@]}"; do

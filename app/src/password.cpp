@@ -68,16 +68,12 @@ std::optional<UserType> acceptUserChoice(int selection, std::string_view passwor
 UserType chooseUserType(const std::string& passwordFile, ui::UserInterface& ui) {
   int wrongPasswords = 0;
   for (;;) {
-    auto selection = ui.choose({"USER choice", "Select:", "", {kUserTypeEntries.begin(), kUserTypeEntries.end()}, 0});
-    if (!selection) return UserType::None;
-    std::string password;
-    if (*selection == 0 && !isEmpty(readPasswordRecord(passwordFile))) {
-      auto typed = ui.prompt({ui::PromptKind::Secret, "USER choice", "Password:", "", "", ""});
-      if (!typed) return UserType::None;
-      password = *typed;
-    }
-    if (auto type = acceptUserChoice(*selection, password, passwordFile, ui)) return *type;
-    if (*selection == 0 && ++wrongPasswords >= kPasswordTries) return UserType::None;
+    const ui::UserChoice choice{"USER choice", {kUserTypeEntries.begin(), kUserTypeEntries.end()},
+                                !isEmpty(readPasswordRecord(passwordFile))};
+    const auto answer = ui.chooseUser(choice);
+    if (!answer) return UserType::None;
+    if (auto type = acceptUserChoice(answer->type, answer->password, passwordFile, ui)) return *type;
+    if (answer->type == 0 && ++wrongPasswords >= kPasswordTries) return UserType::None;
   }
 }
 

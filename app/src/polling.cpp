@@ -138,6 +138,7 @@ void Poller::scan(CommunicationType type, int first, int last) {
   if (observer_.progress) observer_.progress(0, range);
   if (observer_.status) observer_.status("");
   running_ = false;
+  if (observer_.finished) observer_.finished();
 }
 
 std::optional<PolledDevice> Poller::probe(CommunicationType type, int address) {

@@ -112,7 +112,7 @@ bool ValueDialogs::enumerationInput(int32_t variableId, std::string_view prompt)
   const SymbolEntry* e = variables_.entry(variableId);
   if (!e) return false;
   ui::Choice dialog{variables_.label(e->root), std::string(prompt), variables_.valueText(variableId),
-                    variables_.enumDescriptions(variableId), -1};
+                    variables_.enumDescriptions(variableId), -1, true};
   for (size_t i = 0; i < dialog.items.size(); ++i) {
     if (dialog.items[i] == dialog.current) {
       dialog.preselected = static_cast<int>(i);

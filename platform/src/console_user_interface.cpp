@@ -13,6 +13,12 @@ namespace {
 
 std::string trimmed(std::string_view s) { return std::string(platform::trim(s)); }
 
+// Most of the program's texts begin with their box's title already
+// ("WARNING: Are you sure ..."); the title is printed once.
+bool beginsWithTitle(const std::string& text, const std::string& title) {
+  return !title.empty() && text.size() > title.size() && text.compare(0, title.size(), title) == 0 &&
+         text[title.size()] == ':';
+}
 
 }  // namespace
 
@@ -29,7 +35,10 @@ std::optional<std::string> ConsoleUserInterface::readLine() {
 Answer ConsoleUserInterface::message(const Message& m) {
   std::lock_guard lock(mutex_);
   if (m.icon == Icon::Error) refusedSinceAssumed_ = true;
-  err_ << m.title << ": " << m.text << '\n';
+  if (beginsWithTitle(m.text, m.title))
+    err_ << m.text << '\n';
+  else
+    err_ << m.title << ": " << m.text << '\n';
   switch (m.buttons) {
     case Buttons::Ok:
       return Answer::Ok;

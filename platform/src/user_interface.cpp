@@ -21,6 +21,18 @@ void UserInterface::inform(std::string_view title, std::string_view text, Icon i
   message({std::string(title), std::string(text), icon, Buttons::Ok});
 }
 
+std::optional<UserChoiceAnswer> UserInterface::chooseUser(const UserChoice& c) {
+  const auto type = choose({c.title, "Select:", "", c.types, 0});
+  if (!type) return std::nullopt;
+  UserChoiceAnswer answer{*type, {}};
+  if (*type == 0 && c.passwordNeeded) {
+    auto typed = prompt({PromptKind::Secret, c.title, "Password:", "", "", ""});
+    if (!typed) return std::nullopt;
+    answer.password = std::move(*typed);
+  }
+  return answer;
+}
+
 bool sleepUnlessStopped(std::chrono::milliseconds duration, std::stop_token stop) {
   std::mutex m;
   std::condition_variable_any cv;

@@ -15,6 +15,27 @@ TEST(ProgramFolder, ExecutableFolderEndsWithSlashAndHoldsTheTest) {
   EXPECT_TRUE(std::filesystem::exists(folder + "platform_tests"));
 }
 
+// A per-user program folder is a folder of links into the installed one:
+// the program started through a link works in the folder of the link.
+TEST(ProgramFolder, StartedFolderKeepsTheLinkTheProgramWasStartedBy) {
+  testing::TempDir user;
+  std::filesystem::create_directory(user.file("bin"));
+  std::filesystem::create_symlink(executableFolder() + "platform_tests", user.file("tavrin"));
+
+  EXPECT_EQ(startedFolder(user.file("tavrin").c_str(), nullptr), user.path());
+  EXPECT_EQ(startedFolder((user.path() + "./tavrin").c_str(), nullptr), user.path());
+  // Found through PATH as the shell found it: the first entry that has it.
+  const std::string path = "/nonexistent:" + user.file("bin") + ":" + user.path() + ":/usr/bin";
+  EXPECT_EQ(startedFolder("tavrin", path.c_str()), user.path());
+  // A folder of that name is no program; nothing found falls back to the
+  // executable's own folder.
+  std::filesystem::create_directory(user.file("bin/tavrin"));
+  EXPECT_EQ(startedFolder("tavrin", path.c_str()), user.path());
+  EXPECT_EQ(startedFolder("tavrin", "/nonexistent"), executableFolder());
+  EXPECT_EQ(startedFolder(user.file("missing").c_str(), nullptr), executableFolder());
+  EXPECT_EQ(startedFolder(nullptr, nullptr), executableFolder());
+}
+
 TEST(ProgramFolder, ParentFolder) {
   EXPECT_EQ(parentFolder("/a/b/c.so"), "/a/b/");
   EXPECT_EQ(parentFolder("/a/b/"), "/a/");

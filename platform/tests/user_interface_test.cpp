@@ -114,8 +114,8 @@ TEST(ConsoleUserInterfaceTest, WithoutAPersonQuestionsAnswerNoAndPromptsCancel) 
   EXPECT_EQ(ui.choose({"U", "Pick", "", {"a", "b"}, 0}), std::nullopt);
   EXPECT_EQ(ui.openFileName({"Import", "*.txt", "txt", "/tmp/a.txt"}), std::nullopt);
   EXPECT_EQ(err.str(),
-            "Error: Error: Failed to open the serial port!\n"
-            "WARNING: WARNING: Are you sure to add new file?\n"
+            "Error: Failed to open the serial port!\n"
+            "WARNING: Are you sure to add new file?\n"
             "T: x\n");
   EXPECT_EQ(in.tellg(), 0) << "nothing may be read without a person";
 }

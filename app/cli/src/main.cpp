@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <fstream>
 #include <iostream>
 #include <thread>
@@ -164,7 +165,8 @@ int run(int argc, char** argv) {
     std::cerr << "tavrin-cli: " << error << " (see tavrin-cli --help)\n";
     return kUsageError;
   }
-  if (options.folder.empty()) options.folder = platform::executableFolder();
+  // Started through a link of a per-user folder, the folder of the link.
+  if (options.folder.empty()) options.folder = platform::startedFolder(argv[0], std::getenv("PATH"));
 
   Answers answers;
   answers.interactive = ::isatty(STDIN_FILENO) == 1;

@@ -2,6 +2,7 @@
 // and the serial settings.
 #include <algorithm>
 
+#include "app/add_file.h"
 #include "app/serial_settings.h"
 #include "command_table.h"
 #include "context.h"
@@ -194,6 +195,21 @@ bool password(Context& c, const Args&) {
   return c.session().changePassword();
 }
 
+// Add file: the same rules and questions as the window's dialog; prints
+// the device.cfg entry and where the file is in the library.
+bool addFile(Context& c, const Args& a) {
+  app::AddFileForm form;
+  form.type = a[0] == "modbus" ? 1 : 0;
+  form.manufacturerCode = a[1];
+  form.deviceCode = a[2];
+  form.file = a[3];
+  const auto added = app::acceptAddFile(form, c.session().files(), c.ui());
+  if (!added) return false;
+  c.out() << added->entry.section << '\t' << added->entry.key << '\t' << added->name << '\t' << added->destination
+          << '\t' << (added->written ? "written" : "kept") << '\n';
+  return true;
+}
+
 const CommandGroup kSessionCommands{{
     {"connect", "", "connect to the transmitter at the configured bus address", {0}, {}, connect},
     {"disconnect", "", "disconnect (asks first)", {0}, {}, disconnect},
@@ -214,6 +230,11 @@ const CommandGroup kSessionCommands{{
      "                                   only the port counts)",
      {0, 5}, {}, settings},
     {"password", "", "change the specialist password", {0}, {}, password},
+    {"add-file", "profibus|modbus MANU DEVICE FILE",
+     "put the description FILE into the library and register\n"
+     "                                   it in device.cfg under the hexadecimal codes (asks first);\n"
+     "                                   prints section, key, name, destination, written|kept",
+     {4}, {"profibus", "modbus"}, addFile},
 }};
 
 }  // namespace

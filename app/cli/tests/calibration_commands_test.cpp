@@ -81,7 +81,7 @@ TEST_F(CalibrationCommands, ALinearizationScriptedOverTwoRunsWithoutConnect) {
   EXPECT_EQ(r.status, 1);
   r = cli({"lin-collect", "22"});
   EXPECT_EQ(r.status, 1);
-  EXPECT_TRUE(has(r.err, "Error: Error: \"22\" is not a point from 1 to 21!")) << r.err;
+  EXPECT_TRUE(has(r.err, "Error: \"22\" is not a point from 1 to 21!")) << r.err;
   r = cli({"--user", "maintenance", "--offline", TAVRIN_DIST_DIR "Profibus/01720A3101020001.bin", "lin-search"});
   EXPECT_EQ(r.status, 1);
   EXPECT_TRUE(has(r.err, "Error: There is no bus when working offline!")) << r.err;
@@ -105,7 +105,7 @@ TEST_F(CalibrationCommands, TheCalibrationMethodReadsTheCommandsFromItsInput) {
   r = cli({"--yes", "--user", "specialist", "connect", "view", "calibration", "run", "batch_linearization"},
           folder.file("input.txt"));
   EXPECT_EQ(r.status, 1);
-  EXPECT_TRUE(has(r.err, "Error: Error: \"temp-search\" is no command of this calibration!")) << r.err;
+  EXPECT_TRUE(has(r.err, "Error: \"temp-search\" is no command of this calibration!")) << r.err;
   EXPECT_TRUE(matching(r, "points\t").empty()) << "nothing after the failure";
 }
 
@@ -130,7 +130,7 @@ TEST_F(CalibrationCommands, TemperatureCompensationCommands) {
   // The stored counts ask first; without a person the answer is No.
   r = cli({"temp-search", "temp-points", "3", "1", "temp-status"});
   ASSERT_EQ(r.status, 0) << r.err;
-  EXPECT_TRUE(has(r.err, "WARNING: WARNING: There are current transmitter trim data in database")) << r.err;
+  EXPECT_TRUE(has(r.err, "WARNING: There are current transmitter trim data in database")) << r.err;
   EXPECT_EQ(matching(r, "points\t"), Lines{"points\t2\t1"}) << "back to the stored counts";
   r = cli({"temp-collect", "26"});
   EXPECT_EQ(r.status, 1);

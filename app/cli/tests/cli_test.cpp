@@ -45,7 +45,7 @@ TEST_F(CliTest, ModbusWritesAskFirstAndWriteChangedSendsOnlyChangedVariables) {
   // Without a terminal nobody answers: the question is No.
   Outcome r = cli({"--user", "specialist", "connect", "read", "write"});
   EXPECT_EQ(r.status, 1);
-  EXPECT_TRUE(has(r.err, "WARNING: WARNING: Are you sure to download the variables?\n")) << r.err;
+  EXPECT_TRUE(has(r.err, "WARNING: Are you sure to download the variables?\n")) << r.err;
   EXPECT_EQ(writes(true), Lines{});
 
   // Nothing read: --yes alone does not send default values.
@@ -76,7 +76,7 @@ TEST_F(CliTest, ProfibusConnectReadAndWriteAll) {
 
   r = cli({"--yes", "--user", "specialist", "connect", "read", "write-changed", "write"});
   EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_TRUE(has(r.err, "WARNING: WARNING: Are you sure to download the variables?\n")) << r.err;
+  EXPECT_TRUE(has(r.err, "WARNING: Are you sure to download the variables?\n")) << r.err;
   EXPECT_FALSE(has(r.err, "Read operation has not been implemented")) << "after a read: one question";
   EXPECT_EQ(writes(false), (Lines{"01 21", "01 22", "01 24", "01 6A", "03 20", "00 12"}))
       << "one DPV1 write per request of the write menu, at its slot and index";
@@ -100,7 +100,7 @@ TEST_F(CliTest, OfflineDescriptionsNeedNoBus) {
 
   r = cli({"--offline", TAVRIN_DIST_DIR "Modbus/00170A0101020001.bin", "--user", "maintenance", "read", "table"});
   EXPECT_EQ(r.status, 1);
-  EXPECT_TRUE(has(r.err, "Error: Error: Communication type error!\n")) << r.err;
+  EXPECT_TRUE(has(r.err, "Error: Communication type error!\n")) << r.err;
   EXPECT_EQ(r.out, "") << "the commands after a failure do not run";
 }
 
@@ -140,7 +140,7 @@ TEST_F(CliTest, CtrlCStopsARunningMethodAsAnAbort) {
   ::kill(pid, SIGINT);
   const Outcome r = finish(pid);
   EXPECT_EQ(r.status, 1) << r.err;
-  EXPECT_TRUE(has(r.err, "Error: Error: The method \"spin\" was stopped!\n")) << r.err;
+  EXPECT_TRUE(has(r.err, "Error: The method \"spin\" was stopped!\n")) << r.err;
   EXPECT_EQ(r.out, "") << "the table after the method is not printed";
 }
 
@@ -164,7 +164,7 @@ size_t count(const std::string& text, const std::string& part) {
   return n;
 }
 
-const std::string kResend = "Error: Error: Access serial port failed, resend?\n";
+const std::string kResend = "Error: Access serial port failed, resend?\n";
 
 // The adapter vanishes once while the table is read: --yes resends, the
 // repeat is answered and the run succeeds; without --yes (and without a
@@ -302,7 +302,7 @@ TEST_F(CliTest, PasswordFileAnswersTheSpecialistChoiceAndTheChange) {
   folder.write("wrong.txt", "secret\n");
   r = cli({"--offline", description, "--user", "specialist", "--password-file", folder.file("wrong.txt"), "table"});
   EXPECT_EQ(r.status, 1);
-  EXPECT_TRUE(has(r.err, "Error: Error: The password is error!\n")) << r.err;
+  EXPECT_TRUE(has(r.err, "Error: The password is error!\n")) << r.err;
   EXPECT_EQ(r.out, "");
 
   folder.write("right.txt", "S3cret\n");
@@ -346,7 +346,7 @@ TEST_F(CliTest, SerialSettingsAndBusAreStoredInComIni) {
 
   r = cli({"settings", "COM7", "12345", "none", "8", "1"});
   EXPECT_EQ(r.status, 1);
-  EXPECT_TRUE(has(r.err, "Error: Error: Please select band rate!")) << r.err;
+  EXPECT_TRUE(has(r.err, "Error: Please select band rate!")) << r.err;
 }
 
 // Every method of the sample library, run as a person with --yes would:
@@ -390,3 +390,30 @@ TEST_F(CliTest, TheProfibusSampleMethodsRunAgainstTheTransmitter) {
 
 }  // namespace
 }  // namespace tavrin::cli
+
+namespace tavrin::cli::testing {
+namespace {
+
+TEST_F(CliHarness, AddFileAsksFirstThenRegistersAndCopiesThroughTheLoader) {
+  const std::string source = TAVRIN_DIST_DIR "Modbus/00170A0101020001.bin";
+  fs::remove_all(folder.file("Profibus"));
+  Outcome r = cli({"add-file", "profibus", "0a5d", "0B72", source});
+  EXPECT_EQ(r.status, 1) << "without a person the question answers No";
+  EXPECT_TRUE(has(r.err, "\nWARNING: Are you sure to add new file?\n")) << r.err;
+  EXPECT_FALSE(has(r.err, "WARNING: WARNING")) << "its title is printed once";
+  EXPECT_FALSE(fs::exists(folder.file("Profibus/00170A0101020001.bin")));
+
+  r = cli({"--yes", "add-file", "profibus", "0a5d", "0B72", source});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "MANUFACTURER_0x0A5D\tDEVICE_TYPE_0x0B72\t00170A0101020001.bin\t" + folder.path() +
+                       "Profibus/00170A0101020001.bin\twritten\n");
+  EXPECT_EQ(contentsOf(folder.file("Profibus/00170A0101020001.bin")), contentsOf(source));
+  EXPECT_TRUE(has(contentsOf(folder.file("device.cfg")), "DEVICE_TYPE_0x0B72=00170A0101020001.bin"));
+
+  r = cli({"--yes", "add-file", "modbus", "xyz", "1", source});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(has(r.err, "Error: The 'Manufacture Code' must be a hexadecimal number from 0 to FFFF!\n")) << r.err;
+}
+
+}  // namespace
+}  // namespace tavrin::cli::testing

@@ -35,11 +35,11 @@ TEST_F(EditCommands, ModbusSetChecksRangesConvertsUnitsAndReadsHexadecimal) {
   EXPECT_EQ(r.status, 1) << "a refused edit fails the run";
   EXPECT_EQ(r.outLines(), (Lines{"   2.000\tbar\tChanged", "0x00FF\t\tChanged", "0x0000\t\tChanged"}))
       << "200 kPa are 2 bar; typed without its prefix a hexadecimal value is 0";
-  EXPECT_TRUE(has(r.err, "Error: Error: The variable \"Damping\" is out of range!\n")) << r.err;
+  EXPECT_TRUE(has(r.err, "Error: The variable \"Damping\" is out of range!\n")) << r.err;
 
   r = cli(with(kSpecialist, {"set", "serial_number", "X"}));
   EXPECT_EQ(r.status, 1);
-  EXPECT_TRUE(has(r.err, "Error: Error: The variable \"serial_number\" is read-only!\n")) << r.err;
+  EXPECT_TRUE(has(r.err, "Error: The variable \"serial_number\" is read-only!\n")) << r.err;
   r = cli(with(kSpecialist, {"set", "output_mode", "Sideways"}));
   EXPECT_EQ(r.status, 1);
   EXPECT_TRUE(has(r.err, "matches no enumerator of the variable \"output_mode\"!")) << r.err;
@@ -109,7 +109,7 @@ TEST_F(EditCommands, ExportToAPipeWritesPlainlyAndAFifoWithoutReaderIsRefused) {
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
   const Outcome refused = cli(with(kSpecialist, {"export", fifo}));
   EXPECT_EQ(refused.status, 1);
-  EXPECT_TRUE(has(refused.err, "Error: Error: " + fifo + " file cannot be written!")) << refused.err;
+  EXPECT_TRUE(has(refused.err, "Error: " + fifo + " file cannot be written!")) << refused.err;
 }
 
 TEST_F(EditCommands, PollFindsExactlyTheSimulatedAddresses) {
@@ -128,16 +128,16 @@ TEST_F(EditCommands, PollFindsExactlyTheSimulatedAddresses) {
 
   r = cli({"poll", "10", "3"});
   EXPECT_EQ(r.status, 1);
-  EXPECT_TRUE(has(r.err, "Error: Error: The starting address couldn't larger than the ending address!")) << r.err;
+  EXPECT_TRUE(has(r.err, "Error: The starting address couldn't larger than the ending address!")) << r.err;
   r = cli({"poll", "0", "256"});
   EXPECT_EQ(r.status, 1);
-  EXPECT_TRUE(has(r.err, "Error: Error: The address range error,please input between 0~255!")) << r.err;
+  EXPECT_TRUE(has(r.err, "Error: The address range error,please input between 0~255!")) << r.err;
   r = cli({"--user", "specialist", "connect", "poll", "5", "6"});
   EXPECT_EQ(r.status, 1);
   EXPECT_TRUE(has(r.err, "Error: Disconnect the transmitter before polling!")) << r.err;
   r = cli({"address", "300"});
   EXPECT_EQ(r.status, 1);
-  EXPECT_TRUE(has(r.err, "Error: Error: Address range is: 0 ~ 255!")) << r.err;
+  EXPECT_TRUE(has(r.err, "Error: Address range is: 0 ~ 255!")) << r.err;
 }
 
 TEST_F(EditCommands, ModbusPollAndAProfibusUnitChange) {
@@ -156,7 +156,7 @@ TEST_F(EditCommands, ModbusPollAndAProfibusUnitChange) {
   EXPECT_EQ(out[0], " 200.000\tkPa\tLoaded");
   EXPECT_EQ(out[2], "   2.000\tbar\tChanged");
   EXPECT_EQ(out[3], "bar\t\tChanged");
-  EXPECT_TRUE(has(r.err, "Error: Error: The variable \"Scale, upper value\" is out of range!"))
+  EXPECT_TRUE(has(r.err, "Error: The variable \"Scale, upper value\" is out of range!"))
       << r.err;
 }
 

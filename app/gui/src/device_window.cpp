@@ -12,7 +12,8 @@
 #include <QVBoxLayout>
 
 #include "app/description_menus.h"
-#include "app/polling.h"
+#include "add_file_dialog.h"
+#include "address_dialogs.h"
 #include "calibration_dialogs.h"
 #include "compare_dialog.h"
 #include "plain_dialogs.h"
@@ -21,6 +22,7 @@
 #include "table_model.h"
 #include "table_view.h"
 #include "tree_model.h"
+#include "user_dialogs.h"
 
 namespace tavrin::gui {
 
@@ -238,23 +240,23 @@ void DeviceWindow::chooseCommunicationType(app::CommunicationType type) {
 }
 
 void DeviceWindow::changePassword() {
-  run([this] { session_.changePassword(); });
+  run([this] { passwordDialog(window(), session_.files().passwordFile(), ui_); });
 }
 
 void DeviceWindow::setAddress() {
+  run([this] { addressSettingDialog(window(), session_, ui_); });
+}
+
+void DeviceWindow::pollAddresses() {
   run([this] {
-    const auto stored = app::storedAddressText(session_.files(), session_.communicationType(), ui_);
-    if (!stored) return;
-    std::string text = *stored;
-    // The entry stays until it is an address or the person gives up.
-    for (;;) {
-      ui::Prompt prompt{ui::PromptKind::Number, "Address setting", "Address (0 ~ 255):", *stored, "", text};
-      const auto entered = ui_.prompt(prompt);
-      if (!entered) return;
-      if (app::setAddress(session_, *entered)) return;
-      text = *entered;
-    }
+    PollingDialog dialog(session_, ui_, window());
+    // OK has stored the transmitter's address: connect to it.
+    if (dialog.exec() == QDialog::Accepted && dialog.chosenAddress()) session_.connect();
   });
+}
+
+void DeviceWindow::addFile() {
+  run([this] { addFileDialog(window(), session_.files(), ui_); });
 }
 
 void DeviceWindow::comSettings() {

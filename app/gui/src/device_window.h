@@ -73,6 +73,10 @@ class DeviceWindow : public QWidget, private app::SessionObserver {
   void chooseCommunicationType(app::CommunicationType type);
   void changePassword();
   void setAddress();
+  // "Polling address"; OK connects to the chosen transmitter.
+  void pollAddresses();
+  // "Add transmitter file".
+  void addFile();
   void comSettings();
   void copy();
   void cut();

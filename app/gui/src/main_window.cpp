@@ -188,13 +188,9 @@ void MainWindow::trigger(ActionId id) {
     case ActionId::Profibus: device_->chooseCommunicationType(app::CommunicationType::Profibus); break;
     case ActionId::Modbus: device_->chooseCommunicationType(app::CommunicationType::Modbus); break;
     case ActionId::AddressSetting: device_->setAddress(); break;
-    case ActionId::AddressPolling:
-      ui_->inform("Address polling", "The address polling dialog comes with a later version of this program.");
-      break;
+    case ActionId::AddressPolling: device_->pollAddresses(); break;
     case ActionId::ComSetting: device_->comSettings(); break;
-    case ActionId::AddFile:
-      ui_->inform("Add file", "Adding description files comes with a later version of this program.");
-      break;
+    case ActionId::AddFile: device_->addFile(); break;
     case ActionId::ChangePassword: device_->changePassword(); break;
     case ActionId::About: about(); break;
     case ActionId::Read: device_->readAll(); break;

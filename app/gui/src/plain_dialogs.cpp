@@ -5,7 +5,6 @@
 #include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QMetaObject>
 #include <QPointer>
 #include <QPushButton>
@@ -69,54 +68,6 @@ std::optional<std::string> promptDialog(QWidget* parent, const ui::Prompt& p) {
   dialog.setMinimumWidth(320);
   if (dialog.exec() != QDialog::Accepted) return std::nullopt;
   return stdText(entry->text());
-}
-
-std::optional<int> choiceDialog(QWidget* parent, const ui::Choice& c) {
-  QDialog dialog(parent);
-  dialog.setObjectName(QString::fromLatin1(kChoiceDialog));
-  dialog.setWindowTitle(qtText(c.title));
-  auto* text = new QLabel(qtText(c.prompt), &dialog);
-  text->setWordWrap(true);
-  auto* list = new QListWidget(&dialog);
-  list->setAccessibleName(qtText(c.prompt.empty() ? c.title : c.prompt));
-  for (const std::string& item : c.items) list->addItem(qtText(item));
-  if (c.preselected >= 0 && c.preselected < list->count()) list->setCurrentRow(c.preselected);
-  QObject::connect(list, &QListWidget::itemDoubleClicked, &dialog, &QDialog::accept);
-  auto* layout = new QVBoxLayout(&dialog);
-  layout->addWidget(text);
-  if (!c.current.empty()) layout->addWidget(new QLabel(QObject::tr("Current: %1").arg(qtText(c.current)), &dialog));
-  layout->addWidget(list);
-  layout->addWidget(okCancel(dialog));
-  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
-  return list->selectedItems().isEmpty() ? -1 : list->currentRow();
-}
-
-bool countdownDialog(QWidget* parent, const ui::Countdown& c, std::stop_token stop) {
-  QDialog dialog(parent);
-  dialog.setObjectName(QString::fromLatin1(kCountdownDialog));
-  dialog.setWindowTitle(qtText(c.title));
-  auto* text = new QLabel(qtText(c.text), &dialog);
-  text->setWordWrap(true);
-  int left = c.seconds;
-  auto* count = new QLabel(QString::number(left), &dialog);
-  count->setAccessibleName(QObject::tr("Seconds left"));
-  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Cancel, &dialog);
-  QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
-  auto* layout = new QVBoxLayout(&dialog);
-  layout->addWidget(text);
-  layout->addWidget(count);
-  layout->addWidget(buttons);
-  if (left <= 0) return !stop.stop_requested();
-  QTimer tick;
-  tick.setInterval(1000);
-  QObject::connect(&tick, &QTimer::timeout, &dialog, [&] {
-    count->setText(QString::number(--left));
-    if (left <= 0) dialog.accept();
-  });
-  tick.start();
-  StopWatch watch(dialog, stop);
-  if (stop.stop_requested()) return false;
-  return dialog.exec() == QDialog::Accepted;
 }
 
 std::optional<std::string> monitorDialog(QWidget* parent, const ui::MonitorSpec& spec, const ui::MonitorTick& tick,

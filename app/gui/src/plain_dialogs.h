@@ -1,6 +1,6 @@
-// Plain Qt forms of the seam's prompts, list choices, countdowns and
-// monitoring dialogs, until the specified dialogs take their place. Each
-// runs modally on the GUI thread; a stop request closes it as cancelled.
+// Plain Qt forms of the seam's secret prompt and of the monitoring dialog
+// (the value dialogs are value_dialogs.h). Each runs modally on the GUI
+// thread; a stop request closes it as cancelled.
 #pragma once
 
 #include <QString>
@@ -16,13 +16,9 @@ namespace tavrin::gui {
 
 // Object names the dialogs carry, for tests and for accessibility tools.
 inline constexpr const char* kPromptDialog = "promptDialog";
-inline constexpr const char* kChoiceDialog = "choiceDialog";
-inline constexpr const char* kCountdownDialog = "countdownDialog";
 inline constexpr const char* kMonitorDialog = "monitorDialog";
 
 std::optional<std::string> promptDialog(QWidget* parent, const ui::Prompt& prompt);
-std::optional<int> choiceDialog(QWidget* parent, const ui::Choice& choice);
-bool countdownDialog(QWidget* parent, const ui::Countdown& countdown, std::stop_token stop);
 std::optional<std::string> monitorDialog(QWidget* parent, const ui::MonitorSpec& spec, const ui::MonitorTick& tick,
                                          std::stop_token stop);
 

@@ -10,6 +10,8 @@
 
 #include "plain_dialogs.h"
 #include "progress_dialog.h"
+#include "user_dialogs.h"
+#include "value_dialogs.h"
 
 namespace tavrin::gui {
 
@@ -93,11 +95,17 @@ ui::Answer QtUserInterface::message(const ui::Message& m) {
 }
 
 std::optional<std::string> QtUserInterface::prompt(const ui::Prompt& p) {
-  return answered([this, p] { return promptDialog(dialogParent(), p); });
+  return answered([this, p] {
+    return p.kind == ui::PromptKind::Secret ? promptDialog(dialogParent(), p) : valueInputDialog(dialogParent(), p);
+  });
 }
 
 std::optional<int> QtUserInterface::choose(const ui::Choice& c) {
-  return answered([this, c] { return choiceDialog(dialogParent(), c); });
+  return answered([this, c] { return valueChoiceDialog(dialogParent(), c); });
+}
+
+std::optional<ui::UserChoiceAnswer> QtUserInterface::chooseUser(const ui::UserChoice& c) {
+  return answered([this, c] { return userChoiceDialog(dialogParent(), c); });
 }
 
 std::optional<std::string> QtUserInterface::fileName(const ui::FileDialog& d, bool save) {
@@ -171,7 +179,7 @@ bool QtUserInterface::runProgress(const std::string& title, const ui::ProgressWo
 }
 
 bool QtUserInterface::countdown(const ui::Countdown& c, std::stop_token stop) {
-  return answered([&] { return countdownDialog(dialogParent(), c, stop); });
+  return answered([&] { return valueCountdownDialog(dialogParent(), c, stop); });
 }
 
 std::optional<std::string> QtUserInterface::monitor(const ui::MonitorSpec& spec, const ui::MonitorTick& tick,

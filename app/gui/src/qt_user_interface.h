@@ -1,8 +1,9 @@
 // The user-interface seam in Qt: message boxes with the program's titles,
 // icons and buttons, the file dialogs with the program's filters, the
 // progress dialog with its work on a thread of its own, the wait cursor
-// and the status text; prompts, choices, countdowns and monitoring as plain
-// dialogs (plain_dialogs.h).
+// and the status text; the value dialogs and the countdown
+// (value_dialogs.h), the user choice (user_dialogs.h); secret prompts and
+// monitoring as plain dialogs (plain_dialogs.h).
 //
 // Any thread may call. A call from a worker is carried to the GUI thread:
 // one that needs an answer waits for it (a blocking queued call), the wait
@@ -42,6 +43,8 @@ class QtUserInterface : public QObject, public ui::UserInterface {
   ui::Answer message(const ui::Message& m) override;
   std::optional<std::string> prompt(const ui::Prompt& p) override;
   std::optional<int> choose(const ui::Choice& c) override;
+  // "USER choice": both radio buttons and the password on one form.
+  std::optional<ui::UserChoiceAnswer> chooseUser(const ui::UserChoice& c) override;
   std::optional<std::string> openFileName(const ui::FileDialog& d) override;
   std::optional<std::string> saveFileName(const ui::FileDialog& d) override;
   bool runProgress(const std::string& title, const ui::ProgressWork& work) override;

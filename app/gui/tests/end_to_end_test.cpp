@@ -243,7 +243,7 @@ TEST_F(EndToEnd, ProfibusEverydayPath) {
   ASSERT_TRUE(waitFor([&] { return rowOf(QStringLiteral("Configuration")) >= 0; }));
   doubleClick(rowOf(QStringLiteral("Configuration")), 0);
   ASSERT_TRUE(waitFor([&] { return rowOf(QStringLiteral("Set the damping")) >= 0; }));
-  dialogs.enter(QStringLiteral("promptDialog"), QStringLiteral("3"))
+  dialogs.enter(QStringLiteral("numericInputDialog"), QStringLiteral("3"))
       .ok(QStringLiteral("Acknowledge: The damping is now"));
   doubleClick(rowOf(QStringLiteral("Set the damping")), 0);
   ASSERT_TRUE(waitFor([&] { return dialogs.done() && !device().busy(); })) << seen();

@@ -9,7 +9,9 @@
 
 #include <QAbstractItemModelTester>
 #include <QApplication>
+#include <QComboBox>
 #include <QDialog>
+#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -18,6 +20,7 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTest>
 #include <QTimer>
 #include <QTreeView>
@@ -93,23 +96,59 @@ class DialogScript : public QObject {
   DialogScript& yes(const QString& what) { return press(what, QStringLiteral("Yes")); }
   DialogScript& no(const QString& what) { return press(what, QStringLiteral("No")); }
   DialogScript& ok(const QString& what) { return press(what, QStringLiteral("OK")); }
-  // The plain list choice: entry `row`.
+  // A list selection or an enumeration input: entry `row` (-1: none).
   DialogScript& choose(const QString& what, int row) {
     return expect(what, [row](QDialog& d) {
-      auto* list = d.findChild<QListWidget*>();
-      ASSERT_TRUE(list) << "no list";
-      list->setCurrentRow(row);
-      d.accept();
+      if (auto* combo = d.findChild<QComboBox*>()) {
+        combo->setCurrentIndex(row);
+      } else {
+        auto* list = d.findChild<QListWidget*>();
+        ASSERT_TRUE(list) << "no list";
+        if (row < 0)
+          list->clearSelection();
+        else
+          list->setCurrentRow(row);
+      }
+      clickOk(d);
     });
   }
-  // The plain prompt: the text typed.
+  // "USER choice": the radio button of the type (0 or 1) and the password.
+  DialogScript& chooseUser(int type, const QString& password = {}) {
+    return expect(QStringLiteral("userChoiceDialog USER choice"), [type, password](QDialog& d) {
+      const QList<QRadioButton*> types = d.findChildren<QRadioButton*>();
+      ASSERT_EQ(types.size(), 2);
+      types[type]->setChecked(true);
+      if (auto* field = d.findChild<QLineEdit*>(); field && field->isEnabled()) field->setText(password);
+      clickOk(d);
+    });
+  }
+  // A prompt or value input: the text typed into its entry field (the
+  // first one that can be typed into), then OK.
   DialogScript& enter(const QString& what, const QString& text) {
     return expect(what, [text](QDialog& d) {
-      auto* edit = d.findChild<QLineEdit*>();
+      QLineEdit* edit = nullptr;
+      for (QLineEdit* e : d.findChildren<QLineEdit*>())
+        if (!edit && !e->isReadOnly() && e->isEnabled()) edit = e;
       ASSERT_TRUE(edit) << "no entry field";
       edit->setText(text);
-      d.accept();
+      clickOk(d);
     });
+  }
+  static QPushButton* okButtonOf(QDialog& d) {
+    if (auto* box = d.findChild<QDialogButtonBox*>())
+      if (QPushButton* ok = box->button(QDialogButtonBox::Ok)) return ok;
+    for (QPushButton* b : d.findChildren<QPushButton*>())
+      if (b->text().remove(QLatin1Char('&')) == QStringLiteral("OK")) return b;
+    return nullptr;
+  }
+  // OK as the person clicks it, so that the dialog's own rules run.
+  static void clickOk(QDialog& d) {
+    if (QPushButton* ok = okButtonOf(d)) {
+      ok->click();
+      return;
+    }
+    ADD_FAILURE() << "no OK button";
+    d.reject();
   }
   DialogScript& file(const QString& what, const QString& path) {
     return expect(what, [path](QDialog& d) {
@@ -249,7 +288,7 @@ class GuiTest : public ::testing::Test {
 
   // Connects with the user type chosen (0 specialist, 1 maintenance).
   void connectAs(int userType) {
-    dialogs.choose(QStringLiteral("USER choice"), userType);
+    dialogs.chooseUser(userType);
     keys(QKeySequence(Qt::CTRL | Qt::Key_N));
     ASSERT_TRUE(waitFor([&] { return device().session().connected(); })) << seen();
     ASSERT_TRUE(dialogs.done());

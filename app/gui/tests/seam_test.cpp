@@ -93,9 +93,9 @@ TEST(QtSeam, QuestionsPromptsAndChoicesFromAWorkerWaitForTheirAnswers) {
           saveScreenshot(box, "warning-question");
           box.button(QMessageBox::No)->click();
         })
-      .enter(QStringLiteral("promptDialog Damping"), QStringLiteral("2.5"))
-      .choose(QStringLiteral("choiceDialog Unit"), 1)
-      .cancel(QStringLiteral("choiceDialog Unit"));
+      .enter(QStringLiteral("numericInputDialog Damping"), QStringLiteral("2.5"))
+      .choose(QStringLiteral("listSelectionDialog Unit"), 1)
+      .cancel(QStringLiteral("listSelectionDialog Unit"));
   bool answer = true;
   std::optional<std::string> typed;
   std::optional<int> chosen, cancelled{7};

@@ -294,7 +294,7 @@ TEST_F(Window, TheGridsNotificationsFollowTheirRules) {
   doubleClick(rowOf(QStringLiteral("Lower range value")), 0);
   doubleClick(setDamping, 1);
   EXPECT_EQ(dialogs.seen(), QStringList{});
-  dialogs.enter(QStringLiteral("promptDialog"), QStringLiteral("3"))
+  dialogs.enter(QStringLiteral("numericInputDialog"), QStringLiteral("3"))
       .ok(QStringLiteral("Acknowledge: The damping is now"));
   doubleClick(setDamping, 0);
   ASSERT_TRUE(waitFor([&] { return dialogs.done() && !device().busy(); })) << seen();

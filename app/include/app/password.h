@@ -41,8 +41,8 @@ inline constexpr std::array<std::string_view, 2> kUserTypeEntries{"Manufacture V
 std::optional<UserType> acceptUserChoice(int selection, std::string_view password, const std::string& passwordFile,
                                          ui::UserInterface& ui);
 
-// The user choice through the seam: the list, then the password when the
-// specialist type needs one. None when cancelled. After three wrong
+// The user choice through the seam: one call answers the type and the
+// password together (chooseUser), checked by acceptUserChoice. None when cancelled. After three wrong
 // passwords in a row the choice counts as cancelled, so that a front end
 // that answers the same way every time cannot keep it open for ever.
 UserType chooseUserType(const std::string& passwordFile, ui::UserInterface& ui);

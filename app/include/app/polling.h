@@ -56,9 +56,10 @@ bool storePollRange(const std::string& comIni, const PollRange& range);
 // What the polling dialog shows while the worker runs; called on the
 // worker's thread.
 struct PollObserver {
-  std::function<void(std::string_view)> status;       // the status line
-  std::function<void(int position, int range)> progress;
-  std::function<void(const PolledDevice&)> found;     // a row was added
+  std::function<void(std::string_view)> status{};       // the status line
+  std::function<void(int position, int range)> progress{};
+  std::function<void(const PolledDevice&)> found{};     // a row was added
+  std::function<void()> finished{};                     // the scan has ended: running() is false
 };
 
 class Poller {

@@ -11,6 +11,15 @@ namespace tavrin::platform {
 // kernel cannot tell (no /proc).
 std::string executableFolder();
 
+// Folder of the running executable as it was started: the path the
+// program was called by (argv[0], looked up in PATH when it names no
+// folder), made absolute, its symbolic links kept. A per-user program
+// folder whose executables are links into an installed, read-only one is
+// then the user's folder, not the installed one. Falls back to
+// executableFolder() when the name is not found. `path` is PATH's value
+// (nullptr: none).
+std::string startedFolder(const char* argv0, const char* path);
+
 // Program folder as seen from a shared library in its Driver/ folder: the
 // folder above the one holding the library, taken from the path that the
 // dynamic loader recorded for it (dladdr) without resolving symbolic links,

@@ -1,6 +1,7 @@
 // The seam on a console, for the command-line front end.
 //
-// Message boxes print as "Title: text" on the error stream. Without a person
+// Message boxes print as "Title: text" on the error stream (a text that
+// begins with "Title:" already is printed as it is). Without a person
 // at the console (interactive false) questions answer No, OK/Cancel boxes
 // Cancel, and prompts, choices and file dialogs are cancelled. assumeYes
 // answers Yes and OK, takes the first list entry and keeps a prompt's

@@ -57,6 +57,21 @@ struct Choice {
   std::string current;
   std::vector<std::string> items;
   int preselected = 0;  // -1: nothing preselected
+  // The enumeration input shows a drop-down list, the list selection a list.
+  bool dropDown = false;
+};
+
+// The user choice at connect: one of the user types and a password, given
+// together (the Qt dialog has both on one form). passwordNeeded says that
+// the first type needs the stored password.
+struct UserChoice {
+  std::string title;
+  std::vector<std::string> types;
+  bool passwordNeeded = false;
+};
+struct UserChoiceAnswer {
+  int type = -1;  // index into types, -1 for none checked
+  std::string password;
 };
 
 // File dialogs take the filter in the program's "Name (*.ext)|*.ext||" form.
@@ -111,6 +126,10 @@ class UserInterface {
   virtual std::optional<std::string> prompt(const Prompt& p) = 0;
   // List choice; nothing when cancelled, -1 for no selection.
   virtual std::optional<int> choose(const Choice& c) = 0;
+  // The user type and the password in one answer; nothing when cancelled.
+  // Unless a front end has a dialog of its own: the list of types, then the
+  // password as a secret prompt when the first type needs it.
+  virtual std::optional<UserChoiceAnswer> chooseUser(const UserChoice& c);
   virtual std::optional<std::string> openFileName(const FileDialog& d) = 0;
   virtual std::optional<std::string> saveFileName(const FileDialog& d) = 0;
   // Runs work on a worker thread while a modal progress dialog shows its
