@@ -2,7 +2,7 @@
 // 1,024 variables (integers with display formats, floats, enumerations of
 // 16 texts, strings: exactly the 2,048 bytes of value memory), labels, handling, validity and 64 UNIT relations is
 // loaded and registered, then every variable is formatted (value, unit,
-// status), as filling the parameter table does. Lookups are linear and
+// status), as filling the parameter table does. Variables are found through an id index;
 // nothing compiled is kept, so this is the number to watch. Then the
 // table's file and edit commands on it: export and import of every value,
 // and the edit commit of a unit variable with its relation's dependents.
