@@ -94,6 +94,7 @@ class Arena {
   }
   void commit(size_t bytes) { next_ += (bytes + 7) & ~size_t{7}; }
 
+  bool empty() const { return chunks_ == nullptr; }
   // Whether p points into one of the chunks.
   bool owns(const void* p) const noexcept;
   void release() noexcept;

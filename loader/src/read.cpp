@@ -299,7 +299,14 @@ int32_t readDescription(EddBlock* block, const char* path) noexcept {
     std::memset(block, 0, sizeof *block);
     return 0;
   }
-  keepLoad(load);
+  if (load->arena.empty() && load->texts == nullptr) {
+    // Nothing was allocated, so nothing in the block leads back to the
+    // load: keeping it would leak it.
+    load->~Load();
+    std::free(load);
+  } else {
+    keepLoad(load);
+  }
   return block->textCount;
 }
 
