@@ -139,6 +139,13 @@ int32_t instructionsPerPass(tavrin::methods::MethodEngine& engine, const EddNode
     const auto& ins = engine.program()[i];
     if (ins.op == +tavrin::methods::Op::JMP && ins.operand < i) perPass = i - ins.operand + 1;
   }
+  // METHODS_BENCH_LIST=1 lists the compiled code, to see what a pass runs.
+  if (std::getenv("METHODS_BENCH_LIST") != nullptr) {
+    for (int32_t i = start; i < engine.program().next(); ++i) {
+      const auto& ins = engine.program()[i];
+      std::fprintf(stderr, "%4d %-6s %d\n", i, std::string(tavrin::methods::mnemonic(ins.op)).c_str(), ins.operand);
+    }
+  }
   engine.program().cutBack(start);
   return perPass;
 }

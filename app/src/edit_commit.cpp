@@ -6,6 +6,7 @@
 #include "app/session.h"
 #include "edd/tags.h"
 #include "model/session.h"
+#include "platform/text.h"
 #include "ui/user_interface.h"
 
 namespace tavrin::app {
@@ -21,11 +22,7 @@ int hexDigit(char c) {
   return -1;
 }
 
-std::string_view trimmed(std::string_view s) {
-  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
-  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back()))) s.remove_suffix(1);
-  return s;
-}
+using platform::trim;
 
 }  // namespace
 
@@ -60,7 +57,7 @@ bool commitValue(model::Session& model, int32_t variableId, std::string_view tex
   if (!e) return false;
   const EddNode* root = e->root;
   std::string entered(text);
-  if (vars.hexFormat(variableId)) entered = hexEntryToDecimal(trimmed(text), e->typeTag == +Tag::Integer);
+  if (vars.hexFormat(variableId)) entered = hexEntryToDecimal(trim(text), e->typeTag == +Tag::Integer);
   if (!model.dialogs().rangeCheck(entered, variableId)) return false;
 
   const auto codeOf = [](const std::optional<methods::Entry>& v) -> std::optional<int32_t> {

@@ -7,6 +7,7 @@
 #include "app/links.h"
 #include "app/session.h"
 #include "platform/key_file.h"
+#include "platform/text.h"
 #include "ui/user_interface.h"
 
 namespace tavrin::app {
@@ -20,16 +21,12 @@ constexpr PollColumn kModbusColumns[] = {{"Address", 100}, {"Manu", 120}, {"Devi
 constexpr const char* kPortTypeError = "Error: The Port Type error!";
 constexpr const char* kTypeIncorrect = "Error: Communication type incorrect!";
 
-std::string_view trimmed(std::string_view s) {
-  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
-  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back()))) s.remove_suffix(1);
-  return s;
-}
+using platform::trim;
 
 // An address typed by the person: a decimal number and nothing else. Text
 // that is not one ("abc", "0x10") is no address at all, rather than 0.
 std::optional<long long> decimalNumber(std::string_view text) {
-  text = trimmed(text);
+  text = trim(text);
   std::string_view digits = text;
   if (!digits.empty() && (digits.front() == '+' || digits.front() == '-')) digits.remove_prefix(1);
   if (digits.empty() || digits.size() > 9) return std::nullopt;
@@ -208,7 +205,7 @@ std::optional<std::string> storedAddressText(const ProgramFiles& files, Communic
 }
 
 std::optional<uint8_t> addressFromText(std::string_view text, ui::UserInterface& ui) {
-  text = trimmed(text);
+  text = trim(text);
   if (text.empty()) {
     ui.errorBox("Error: The address can't be NULL!");
     return std::nullopt;

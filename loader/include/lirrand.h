@@ -6,8 +6,11 @@
  * exports by name.
  *
  * Every node, list element, text and the text array belong to the library
- * from Binary_ReadEDD until Binary_DeleteALL. The exports keep module-wide
- * state and are not reentrant: call them from one thread.
+ * from Binary_ReadEDD until Binary_DeleteALL: a read takes them from a few
+ * large blocks of memory, which Binary_DeleteALL releases whole, so callers
+ * never free or realloc them one by one. What a caller links into a block
+ * itself stays the caller's to free. The exports keep module-wide state and
+ * are not reentrant: call them from one thread.
  *
  * Description files come from outside. A file that ends inside a tree or a
  * text, a text of 10,240 bytes or more, a root tag that names no object kind
@@ -34,7 +37,7 @@ extern "C" {
 #define EDD_LIST_COUNT 26
 
 /* One node of a description tree: children keep file order. value is 0 for
- * tags that carry none. Each node is one heap block of its own. */
+ * tags that carry none. */
 typedef struct EddNode {
   uint16_t tag;
   uint32_t value;
@@ -75,7 +78,10 @@ LIRRAND_EXPORT int32_t Binary_PrintEDD(EddBlock *block, const char *path);
 
 /* Frees every tree, element and text of the block, empties its lists and its
  * text table (textCount 0, texts NULL). Header words and counts stay. Safe on
- * an all-zero block and on a block already freed. */
+ * an all-zero block and on a block already freed. The read is found through
+ * the block's text array or its first element, so a copy of the block frees
+ * it as well; a block put together by hand from malloc'd nodes, elements and
+ * texts is freed piece by piece. */
 LIRRAND_EXPORT void Binary_DeleteALL(EddBlock *block);
 
 #ifdef __cplusplus

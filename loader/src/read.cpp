@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <new>
 
 #include "edd/object_id.h"
 #include "edd/tags.h"
@@ -38,6 +39,24 @@ class Input {
     return true;
   }
 
+  // One node's tag, value (when carries says so) and child count straight
+  // from the buffer; false when fewer than ten bytes are left in it, for the
+  // field-by-field path to take over.
+  template <class Carries>
+  bool node(uint16_t* tag, uint32_t* value, uint32_t* count, const Carries& carries) {
+    if (len_ - pos_ < 10) return false;
+    const unsigned char* p = buffer_ + pos_;
+    *tag = static_cast<uint16_t>(p[0] | p[1] << 8);
+    p += 2;
+    if (carries(*tag)) {
+      *value = load32(p);
+      p += 4;
+    }
+    *count = load32(p);
+    pos_ = static_cast<size_t>(p + 4 - buffer_);
+    return true;
+  }
+
   // Copies one zero-terminated text into out (capacity bytes, terminator
   // included). False when the file ends first or the text does not fit.
   bool text(char* out, size_t capacity, size_t* length) {
@@ -63,6 +82,10 @@ class Input {
   }
 
  private:
+  static uint32_t load32(const unsigned char* p) {
+    return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
+  }
+
   bool bytes(unsigned char* out, size_t n) {
     if (len_ - pos_ >= n) {
       std::memcpy(out, buffer_ + pos_, n);
@@ -96,19 +119,30 @@ class Input {
 // buffer (or a FILE's) per read would be the first large request after a
 // free of millions of nodes and make the allocator sort them all before the
 // first node is read.
-unsigned char g_input[64 * 1024];
+unsigned char g_input[256 * 1024];
+
+// Which tags carry a value, as bits: the check runs once a node.
+constexpr uint16_t kTagBits = 512;
+struct ValueTags {
+  uint64_t bits[kTagBits / 64] = {};
+  constexpr ValueTags() {
+    for (uint16_t tag = 0; tag < kTagBits; ++tag)
+      if (edd::carriesValue(tag)) bits[tag / 64] |= uint64_t{1} << (tag % 64);
+  }
+  constexpr bool operator()(uint16_t tag) const {
+    return tag < kTagBits ? (bits[tag / 64] >> (tag % 64) & 1) != 0 : edd::carriesValue(tag);
+  }
+};
+constexpr ValueTags kCarriesValue;
 
 // Reads one node's tag, value and child count.
-bool readNode(Input& in, EddNode* node, int32_t* childCount) {
-  uint32_t count = 0;
-  if (!in.u16(&node->tag)) return false;
-  if (edd::carriesValue(node->tag) && !in.u32(&node->value)) return false;
-  if (!in.u32(&count)) return false;
-  *childCount = static_cast<int32_t>(count);
-  return true;
+bool readNode(Input& in, uint16_t* tag, uint32_t* value, uint32_t* count) {
+  *value = 0;
+  if (in.node(tag, value, count, kCarriesValue)) return true;
+  if (!in.u16(tag)) return false;
+  if (kCarriesValue(*tag) && !in.u32(value)) return false;
+  return in.u32(count);
 }
-
-EddNode* newNode() { return static_cast<EddNode*>(std::calloc(1, sizeof(EddNode))); }
 
 struct Open {
   EddNode* node;
@@ -116,48 +150,61 @@ struct Open {
   uint32_t remaining;  // children still to read
 };
 
-// Reads one tree into *root. Each node is linked into its parent before its
-// own children are read, so on failure freeing *root frees all of it.
-bool readTree(Input& in, PodStack<Open>& open, EddNode** root) {
-  EddNode* top = newNode();
-  *root = top;
-  if (top == nullptr) return false;
-  int32_t count = 0;
-  if (!in.u16(&top->tag)) return false;
-  if (edd::idSource(top->tag) == edd::IdSource::NotAnObject) {
+// Reads one tree into *root, its nodes from the arena. The node whose
+// children are being read is kept in `at`; only its ancestors are on the
+// stack.
+bool readTree(Input& in, Arena& arena, PodStack<Open>& open, EddNode** root) {
+  uint16_t tag = 0;
+  uint32_t value = 0;
+  uint32_t count = 0;
+  if (!in.u16(&tag)) return false;
+  if (edd::idSource(tag) == edd::IdSource::NotAnObject) {
     std::fputs("Don't exist the object tag!\n", stdout);
     std::fflush(stdout);
     return false;
   }
-  if (edd::carriesValue(top->tag) && !in.u32(&top->value)) return false;
-  uint32_t raw = 0;
-  if (!in.u32(&raw)) return false;
-  count = static_cast<int32_t>(raw);
-  if (count <= 0) return true;
+  if (kCarriesValue(tag) && !in.u32(&value)) return false;
+  if (!in.u32(&count)) return false;
+  auto* top = static_cast<EddNode*>(arena.allocate(sizeof(EddNode)));
+  if (top == nullptr) return false;
+  *top = EddNode{tag, value, nullptr, nullptr};
+  *root = top;
+  if (static_cast<int32_t>(count) <= 0) return true;
 
-  if (!open.push({top, nullptr, static_cast<uint32_t>(count)})) return false;
-  while (!open.empty()) {
-    Open& parent = open.top();
-    if (parent.remaining == 0) {
+  Open at{top, nullptr, count};
+  for (;;) {
+    if (at.remaining == 0) {
+      if (open.empty()) return true;
+      const Open& saved = open.top();
+      at.node = saved.node;
+      at.last = saved.last;
+      at.remaining = saved.remaining;
       open.pop();
       continue;
     }
-    --parent.remaining;
-    EddNode* node = newNode();
+    --at.remaining;
+    if (!readNode(in, &tag, &value, &count)) return false;
+    auto* node = static_cast<EddNode*>(arena.allocate(sizeof(EddNode)));
     if (node == nullptr) return false;
-    (parent.last != nullptr ? parent.last->sibling : parent.node->child) = node;
-    parent.last = node;
-    if (!readNode(in, node, &count)) return false;
-    if (count > 0) {
-      // The node sits at level open.size() + 1; its children would be one deeper.
-      if (open.size() + 1 >= kMaxDepth) return false;
-      if (!open.push({node, nullptr, static_cast<uint32_t>(count)})) return false;
+    *node = EddNode{tag, value, nullptr, nullptr};
+    (at.last != nullptr ? at.last->sibling : at.node->child) = node;
+    at.last = node;
+    if (static_cast<int32_t>(count) > 0) {
+      // The node sits at level open.size() + 2; its children would be one deeper.
+      if (open.size() + 2 >= kMaxDepth) return false;
+      Open* saved = open.emplace();
+      if (saved == nullptr) return false;
+      saved->node = at.node;
+      saved->last = at.last;
+      saved->remaining = at.remaining;
+      at.node = node;
+      at.last = nullptr;
+      at.remaining = count;
     }
   }
-  return true;
 }
 
-bool readLists(Input& in, EddBlock* block) {
+bool readLists(Input& in, Arena& arena, EddBlock* block) {
   // One stack for the whole read: it only ever grows to the deepest tree.
   PodStack<Open> open;
   for (int list = 0; list < EDD_LIST_COUNT; ++list) {
@@ -165,13 +212,10 @@ bool readLists(Input& in, EddBlock* block) {
     for (uint32_t n = 0; n < block->counts[list]; ++n) {
       EddNode* root = nullptr;
       open.clear();
-      bool ok = readTree(in, open, &root);
-      auto* element = ok ? static_cast<EddElement*>(std::calloc(1, sizeof(EddElement))) : nullptr;
-      if (element == nullptr) {
-        freeChain(root);
-        return false;
-      }
-      element->root = root;
+      if (!readTree(in, arena, open, &root)) return false;
+      auto* element = static_cast<EddElement*>(arena.allocate(sizeof(EddElement)));
+      if (element == nullptr) return false;
+      *element = EddElement{-1, root, nullptr};
       objectId(root, &element->id);
       (last != nullptr ? last->next : block->heads[list].next) = element;
       last = element;
@@ -180,7 +224,7 @@ bool readLists(Input& in, EddBlock* block) {
   return true;
 }
 
-bool readTexts(Input& in, EddBlock* block) {
+bool readTexts(Input& in, Load& load, EddBlock* block) {
   uint32_t raw = 0;
   if (!in.u32(&raw)) return false;
   const auto count = static_cast<int32_t>(raw);
@@ -191,28 +235,28 @@ bool readTexts(Input& in, EddBlock* block) {
     if (static_cast<size_t>(i) == capacity) {
       size_t grown = capacity == 0 ? 256 : capacity * 2;
       if (grown > static_cast<size_t>(count)) grown = static_cast<size_t>(count);
-      void* more = std::realloc(block->texts, grown * sizeof(char*));
+      void* more = std::realloc(load.texts, grown * sizeof(char*));
       if (more == nullptr) return false;
-      block->texts = static_cast<char**>(more);
+      load.texts = block->texts = static_cast<char**>(more);
       capacity = grown;
     }
+    // Straight into the arena: the text is kept where it was read.
+    char* text = load.arena.reserve(kStagingSize);
     size_t length = 0;
-    if (!in.text(g_staging, kStagingSize, &length)) return false;
-    auto* copy = static_cast<char*>(std::malloc(length + 1));
-    if (copy == nullptr) return false;
-    std::memcpy(copy, g_staging, length + 1);
-    block->texts[i] = copy;
+    if (text == nullptr || !in.text(text, kStagingSize, &length)) return false;
+    load.arena.commit(length + 1);
+    block->texts[i] = text;
     block->textCount = i + 1;
   }
   return true;
 }
 
-bool readAll(Input& in, EddBlock* block) {
+bool readAll(Input& in, Load& load, EddBlock* block) {
   for (uint16_t& word : block->header)
     if (!in.u16(&word)) return false;
   for (uint32_t& count : block->counts)
     if (!in.u32(&count)) return false;
-  return readLists(in, block) && readTexts(in, block);
+  return readLists(in, load.arena, block) && readTexts(in, load, block);
 }
 
 }  // namespace
@@ -239,13 +283,29 @@ int32_t readDescription(EddBlock* block, const char* path) noexcept {
   do fd = ::open(path, O_RDONLY | O_CLOEXEC);
   while (fd < 0 && errno == EINTR);
   if (fd < 0) return 0;
+  void* memory = std::malloc(sizeof(Load));
+  if (memory == nullptr) {
+    ::close(fd);
+    return 0;
+  }
+  Load* load = new (memory) Load;
   Input in(fd, g_input, sizeof g_input);
-  const bool ok = readAll(in, block);
+  const bool ok = readAll(in, *load, block);
   ::close(fd);
   if (!ok) {
-    freeContents(block);
+    std::free(load->texts);
+    load->~Load();
+    std::free(load);
     std::memset(block, 0, sizeof *block);
     return 0;
+  }
+  if (load->arena.empty() && load->texts == nullptr) {
+    // Nothing was allocated, so nothing in the block leads back to the
+    // load: keeping it would leak it.
+    load->~Load();
+    std::free(load);
+  } else {
+    keepLoad(load);
   }
   return block->textCount;
 }

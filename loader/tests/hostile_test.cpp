@@ -3,10 +3,12 @@
 // sanitizer build checks) or a hang.
 #include <gtest/gtest.h>
 
+#include <malloc.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 
@@ -160,35 +162,52 @@ constexpr bool kAddressSanitizer = true;
 constexpr bool kAddressSanitizer = false;
 #endif
 
-size_t dataSegmentBytes() {
+size_t addressSpaceBytes() {
   std::ifstream status("/proc/self/status");
   std::string line;
   while (std::getline(status, line))
-    if (line.rfind("VmData:", 0) == 0) return std::stoul(line.substr(7)) * 1024;
+    if (line.rfind("VmSize:", 0) == 0) return std::stoul(line.substr(7)) * 1024;
   return 0;
 }
 
 // Memory runs out half way through a large tree: the read ends like any other
-// refused file. Runs in a child process whose data segment is capped.
+// refused file. Runs in a child process whose address space is capped. The
+// loader's large blocks may reuse heap that earlier tests freed and the up
+// to 64 MB of blocks it keeps from freed reads, below any cap, so the tree is
+// made larger than all of that and the cap's room together; and the file is written byte by byte rather than from a document
+// of millions of nodes, which would leave more such heap behind.
 TEST(LirrandHostile, RunningOutOfMemoryRefusesTheFileCleanly) {
   if (kAddressSanitizer) GTEST_SKIP() << "the sanitizer's allocator aborts instead of failing an allocation";
-  Document doc;
-  Tree tree{{22, 0, 0, {}}};
-  for (uint32_t i = 0; i < 1000000; ++i) tree.push_back({399, i, 1, {}});
-  doc.lists[0].push_back(std::move(tree));
+  const size_t reusable = ::mallinfo2().fordblks + (64 << 20) + (16 << 20);
+  const uint32_t kChildren = static_cast<uint32_t>(std::max<size_t>(1000000, reusable / sizeof(EddNode) + 1));
+  std::string bytes;
+  auto u16 = [&bytes](uint16_t v) { bytes.append({char(v & 0xFF), char(v >> 8)}); };
+  auto u32 = [&bytes](uint32_t v) { bytes.append({char(v & 0xFF), char(v >> 8 & 0xFF), char(v >> 16 & 0xFF), char(v >> 24)}); };
+  bytes.reserve(8 + 104 + 6 + size_t{kChildren} * 10 + 4);
+  for (int i = 0; i < 4; ++i) u16(0);
+  for (int list = 0; list < 26; ++list) u32(list == 0 ? 1 : 0);
+  u16(22);  // a variable with a million integer constants
+  u32(kChildren);
+  for (uint32_t i = 0; i < kChildren; ++i) {
+    u16(399);
+    u32(i);
+    u32(0);
+  }
+  u32(0);  // no texts
   TempDir dir;
-  dir.write("big.bin", eddtext::writeBinary(doc));
+  dir.write("big.bin", bytes);
+  std::string().swap(bytes);
   const std::string path = dir.file("big.bin");
   const Lirrand& lib = Lirrand::get();
 
   const pid_t child = ::fork();
   ASSERT_GE(child, 0);
   if (child == 0) {
-    const rlim_t cap = dataSegmentBytes() + (8 << 20);  // far below the 32 MB of nodes
+    const rlim_t cap = addressSpaceBytes() + (8 << 20);  // far below the nodes
     const rlimit limit{cap, cap};
     EddBlock block;
     std::memset(&block, 0x5A, sizeof block);
-    const bool refused = ::setrlimit(RLIMIT_DATA, &limit) == 0 && lib.read(&block, path.c_str()) == 0 &&
+    const bool refused = ::setrlimit(RLIMIT_AS, &limit) == 0 && lib.read(&block, path.c_str()) == 0 &&
                          allZero(block);
     ::_exit(refused ? 0 : 1);
   }

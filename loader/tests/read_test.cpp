@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "edd/tags.h"
+#include "eddtext/binary.h"
 #include "testing/edd_fixture.h"
 #include "testing/temp_dir.h"
 
@@ -224,6 +225,55 @@ TEST(LirrandRead, ABlockIsReusedAfterDeleteAndBlocksStayApart) {
   ASSERT_EQ(lib.read(&b, dir.file("a.bin").c_str()), 1);
   EXPECT_STREQ(b.texts[0], "a");
   lib.deleteAll(&b);
+}
+
+// A read's memory is released whole, whichever of the block's pointers leads
+// to it; the sanitizer build catches what stays behind or is freed twice.
+TEST(LirrandFree, EveryReadIsFoundThroughItsBlockInAnyOrder) {
+  const Lirrand& lib = Lirrand::get();
+  TempDir dir;
+  eddtext::Document treesOnly;  // no text table at all: found through its trees
+  treesOnly.lists[3].push_back({{+edd::Tag::Menu, 0, 0, {}}, {+edd::Tag::Identifier, 7, 1, {}}});
+  dir.write("trees.bin", eddtext::writeBinary(treesOnly));
+  dir.write("texts.bin", assembleEdd("texts\n  \"only\"\n"));  // texts only
+  dir.write("both.bin", assembleEdd("list 0\n  variable\n    identifier \"v\"\ntexts\n  \"v\"\n"));
+  EddBlock trees{}, texts{}, both{}, copy{};
+  ASSERT_EQ(lib.read(&trees, dir.file("trees.bin").c_str()), 0) << "no texts reads as 0";
+  ASSERT_NE(trees.heads[3].next, nullptr);
+  EXPECT_EQ(trees.heads[3].next->id, 7);
+  ASSERT_EQ(lib.read(&texts, dir.file("texts.bin").c_str()), 1);
+  ASSERT_EQ(lib.read(&both, dir.file("both.bin").c_str()), 1);
+  // A copy of a block frees the read as well; the original is then stale
+  // and must not be freed again.
+  std::memcpy(&copy, &texts, sizeof copy);
+  lib.deleteAll(&copy);
+  EXPECT_EQ(copy.texts, nullptr);
+  lib.deleteAll(&trees);
+  EXPECT_EQ(trees.heads[3].next, nullptr);
+  EXPECT_STREQ(both.texts[both.heads[0].next->id], "v");
+  lib.deleteAll(&both);
+  lib.deleteAll(&both);
+}
+
+TEST(LirrandFree, ABlockBuiltByHandIsFreedPieceByPiece) {
+  EddBlock block{};
+  auto* root = static_cast<EddNode*>(std::calloc(1, sizeof(EddNode)));
+  root->tag = +edd::Tag::Variable;
+  root->child = static_cast<EddNode*>(std::calloc(1, sizeof(EddNode)));
+  root->child->tag = +edd::Tag::Identifier;
+  auto* element = static_cast<EddElement*>(std::calloc(1, sizeof(EddElement)));
+  element->root = root;
+  block.heads[0].next = element;
+  block.texts = static_cast<char**>(std::calloc(1, sizeof(char*)));
+  block.texts[0] = strdup("v");
+  block.textCount = 1;
+  TempDir dir;
+  ASSERT_EQ(Lirrand::get().print(&block, dir.file("hand.bin").c_str()), 0);
+  Lirrand::get().deleteAll(&block);
+  EXPECT_TRUE(allZero(block));
+  EddFixture again = EddFixture::fromBytes(dir.read("hand.bin"));
+  ASSERT_EQ(again.list(0).size(), 1u);
+  EXPECT_STREQ(again.block().texts[0], "v");
 }
 
 }  // namespace

@@ -114,6 +114,9 @@ TEST(LirrandWrite, CountsFollowTheTreesWrittenWhateverTheBlockSays) {
   EXPECT_EQ(doc.lists[4].size(), 2u);
   EXPECT_EQ(doc.lists[5].size(), 0u);
   EXPECT_FALSE(doc.declaredCounts[4]);
+  // The element is the caller's to free, not the library's.
+  edd.block().heads[4].next->next = empty->next;
+  std::free(empty);
 }
 
 TEST(LirrandWrite, CallersTextsLongerThanTheStagingBufferAreFilteredWhole) {
@@ -121,11 +124,13 @@ TEST(LirrandWrite, CallersTextsLongerThanTheStagingBufferAreFilteredWhole) {
   const std::string longText = "|en|" + std::string(50000, 'e') + "|de|" + std::string(50000, 'd');
   char* replacement = static_cast<char*>(std::malloc(longText.size() + 1));
   std::memcpy(replacement, longText.c_str(), longText.size() + 1);
-  std::free(edd.block().texts[0]);
+  char* const original = edd.block().texts[0];
   edd.block().texts[0] = replacement;
   eddtext::Document doc = printed(edd);
   ASSERT_EQ(doc.texts.size(), 1u);
   EXPECT_EQ(doc.texts[0], std::string(50000, 'e'));
+  edd.block().texts[0] = original;
+  std::free(replacement);
 }
 
 TEST(LirrandWrite, FailuresToCreateOrWriteTheFileGiveMinusOne) {

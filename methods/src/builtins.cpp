@@ -3,32 +3,14 @@
 #include "methods/engine.h"
 
 namespace tavrin::methods {
-namespace {
-
-struct NameNumber {
-  std::string_view name;
-  int32_t number;
-};
-
-constexpr NameNumber kNames[] = {
-#define TAVRIN_METHOD_BUILTIN_ROW(name, number) {#name, number},
-    TAVRIN_METHOD_BUILTINS(TAVRIN_METHOD_BUILTIN_ROW)
-#undef TAVRIN_METHOD_BUILTIN_ROW
-};
-static_assert(std::size(kNames) == kBuiltinCount);
-
-}  // namespace
-
 std::optional<int32_t> findBuiltin(std::string_view name) {
-  for (const NameNumber& n : kNames) {
-    if (n.name == name) return n.number;
-  }
+  if (const BuiltinInfo* b = builtinInfo(name)) return b->number;
   return std::nullopt;
 }
 
 std::string_view builtinName(int32_t number) {
-  for (const NameNumber& n : kNames) {
-    if (n.number == number) return n.name;
+  for (const BuiltinInfo& b : kBuiltins) {
+    if (b.number == number) return b.name;
   }
   return {};
 }

@@ -93,7 +93,7 @@ MethodOutcome MethodEngine::Impl::runBody(const EddNode* compound) {
     compiler.methodBody(compound);
     compiled = !compiler.failed();
   }
-  const RunResult r = compiled ? run(start, program.next()) : RunResult{-1, false};
+  const RunResult r = compiled ? run(start, program.next()) : RunResult{run_status::ErrorStop, false};
 
   stack.setDepth(depth);
   program.cutBack(start);
@@ -102,7 +102,7 @@ MethodOutcome MethodEngine::Impl::runBody(const EddNode* compound) {
   const std::vector<int32_t> aborts = std::move(abortLists.back());
   abortLists.pop_back();
 
-  if (r.status != -2) return {r.status == -1 ? 0 : 1, r.status, false};
+  if (r.status != run_status::Abort) return {r.status == run_status::ErrorStop ? 0 : 1, r.status, false};
 
   // The stop has been dealt with by ending this method; its abort methods
   // run normally, and a further request stops them too.
@@ -121,11 +121,11 @@ MethodOutcome MethodEngine::Impl::runBody(const EddNode* compound) {
     abortMethodsRun.push_back(id);
     const MethodOutcome o = runMethodId(id);
     result = o.result;
-    if (o.status == -1 || o.status == -2) break;
+    if (o.status == run_status::ErrorStop || o.status == run_status::Abort) break;
   }
   --abortChains;
   if (outermost) abortMethodsRun.clear();
-  return {result, -2, r.stopped};
+  return {result, run_status::Abort, r.stopped};
 }
 
 int MethodEngine::runMethod(const EddNode& methodRoot) {

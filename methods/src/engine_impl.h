@@ -98,12 +98,15 @@ struct MethodEngine::Impl {
   // machine.cpp
   RunResult run(int32_t from, int32_t to);
   RunResult execute(int32_t from, int32_t to);
-  void binary(Op op);
-  void unary(Op op);
-  void store();
+  // Inlined into the machine's cases with the operation as a constant.
+  [[gnu::always_inline]] inline void binary(Op op);
+  [[gnu::always_inline]] inline void unary(Op op);
+  [[gnu::always_inline]] inline void store();
   void indexAddress();
-  void loadIndirect();
-  void loadLocal(int32_t identifier, bool address);
+  [[gnu::always_inline]] inline void loadIndirect();
+  [[gnu::always_inline]] inline void loadLocal(int32_t identifier, bool address);
+  void storeSlow();
+  void loadIndirectSlow();
   RunResult callBuiltin(int32_t number);
   // Makes sure that `count` operands are on the stack above the floor.
   void operands(int32_t count) {

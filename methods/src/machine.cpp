@@ -83,7 +83,7 @@ RunResult MethodEngine::Impl::run(int32_t from, int32_t to) {
   RunResult result = execute(from < 0 ? 0 : from, to > ProgramSpace::kSlots ? ProgramSpace::kSlots : to);
   stack.setFloor(savedFloor);
   --runDepth;
-  if (result.status == -2 && stopPending()) result.stopped = true;
+  if (result.status == run_status::Abort && stopPending()) result.stopped = true;
   return result;
 }
 
@@ -102,129 +102,153 @@ RunResult MethodEngine::Impl::execute(int32_t from, int32_t to) {
     pc = target;
     return true;
   };
-  while (pc < to) {
-    if (stopPending()) [[unlikely]] {
-      return {-2, true};
-    }
-    const Instruction ins = program[pc];
-    if (ins.op < 0 || ins.op >= kOperationCount) [[unlikely]] {
-      ui.errorBox(msg::UndefinedOperation);
-      return {-1, false};
-    }
-    ++pc;
-    switch (static_cast<Op>(ins.op)) {
-      case Op::STO:
+#define TAVRIN_STOP_POINT()           \
+  if (stopPending()) [[unlikely]] {   \
+    return {run_status::Abort, true}; \
+  }
+  // The slots never move: compiling a called method only appends to them.
+  const Instruction* const code = &program[0];
+  // A stop is looked for before the first instruction, at every jump and
+  // after every call: every loop jumps, so none runs on past a request, and
+  // straight-line code between them is short.
+  if (stopPending()) [[unlikely]] {
+    return {run_status::Abort, true};
+  }
+  // Threaded dispatch: every operation ends with its own jump to the next
+  // one, which the processor predicts far better than one shared jump. The
+  // table comes from the operation list, so an operation without a label
+  // fails to compile.
+#define TAVRIN_OP_LABEL(code, name) &&op_##name,
+  static const void* const kDispatch[] = {TAVRIN_METHOD_OPERATIONS(TAVRIN_OP_LABEL)};
+#undef TAVRIN_OP_LABEL
+  Instruction ins;
+#define TAVRIN_DISPATCH()                                                                    \
+  do {                                                                                       \
+    if (pc >= to) return {status, false};                                                    \
+    ins = code[pc];                                                                          \
+    if (static_cast<uint32_t>(ins.op) >= static_cast<uint32_t>(kOperationCount)) [[unlikely]] { \
+      ui.errorBox(msg::UndefinedOperation);                                                  \
+      return {run_status::ErrorStop, false};                                                 \
+    }                                                                                        \
+    ++pc;                                                                                    \
+    goto* kDispatch[ins.op];                                                                 \
+  } while (false)
+  TAVRIN_DISPATCH();
+      op_STO:
         store();
-        break;
-      case Op::LDA:
+        TAVRIN_DISPATCH();
+      op_LDA:
         loadLocal(ins.operand, true);
-        break;
-      case Op::LOD:
+        TAVRIN_DISPATCH();
+      op_LOD:
         loadLocal(ins.operand, false);
-        break;
-      case Op::LDV:
+        TAVRIN_DISPATCH();
+      op_LDV:
         stack.push(model.variableValue(ins.operand).value_or(Entry{}));
-        break;
-      case Op::LDC:
+        TAVRIN_DISPATCH();
+      op_LDC:
         stack.emplace().set(+TypeCode::Int, static_cast<uint32_t>(ins.operand));
-        break;
-      case Op::LDF:
+        TAVRIN_DISPATCH();
+      op_LDF:
         stack.emplace().set(+TypeCode::Float, static_cast<uint32_t>(ins.operand));
-        break;
-      case Op::LDS:
+        TAVRIN_DISPATCH();
+      op_LDS:
         stack.push(Entry::stringConstant(ins.operand));
-        break;
-      case Op::SUB:
-      case Op::ADD:
-      case Op::MUL:
-      case Op::DIV:
-      case Op::MOD:
-      case Op::LSHIFT:
-      case Op::RSHIFT:
-      case Op::LEFT:
-      case Op::RIGHT:
-      case Op::LE:
-      case Op::GE:
-      case Op::EQ:
-      case Op::NEQ:
-      case Op::AND:
-      case Op::XOR:
-      case Op::OR:
-      case Op::ANDAND:
-      case Op::OROR:
-        binary(static_cast<Op>(ins.op));
-        break;
-      case Op::INC:
-      case Op::DEC:
-      case Op::NEG:
-      case Op::BNEG:
-      case Op::NOT:
-        unary(static_cast<Op>(ins.op));
-        break;
-      case Op::PLUS:
-        break;
-      case Op::IXA:
+        TAVRIN_DISPATCH();
+      // Each operation is its own case, so that the operation is a
+      // constant inside binary() and unary() and their switches fold away.
+#define TAVRIN_BINARY_CASE(name) \
+  op_##name:                     \
+    binary(Op::name);            \
+    TAVRIN_DISPATCH();
+      TAVRIN_BINARY_CASE(SUB) TAVRIN_BINARY_CASE(ADD) TAVRIN_BINARY_CASE(MUL) TAVRIN_BINARY_CASE(DIV)
+      TAVRIN_BINARY_CASE(MOD) TAVRIN_BINARY_CASE(LSHIFT) TAVRIN_BINARY_CASE(RSHIFT) TAVRIN_BINARY_CASE(LEFT)
+      TAVRIN_BINARY_CASE(RIGHT) TAVRIN_BINARY_CASE(LE) TAVRIN_BINARY_CASE(GE) TAVRIN_BINARY_CASE(EQ)
+      TAVRIN_BINARY_CASE(NEQ) TAVRIN_BINARY_CASE(AND) TAVRIN_BINARY_CASE(XOR) TAVRIN_BINARY_CASE(OR)
+      TAVRIN_BINARY_CASE(ANDAND) TAVRIN_BINARY_CASE(OROR)
+#undef TAVRIN_BINARY_CASE
+#define TAVRIN_UNARY_CASE(name) \
+  op_##name:                    \
+    unary(Op::name);            \
+    TAVRIN_DISPATCH();
+      TAVRIN_UNARY_CASE(INC) TAVRIN_UNARY_CASE(DEC) TAVRIN_UNARY_CASE(NEG) TAVRIN_UNARY_CASE(BNEG)
+      TAVRIN_UNARY_CASE(NOT)
+#undef TAVRIN_UNARY_CASE
+      op_PLUS:
+        TAVRIN_DISPATCH();
+      op_IXA:
         indexAddress();
-        break;
-      case Op::IND:
+        TAVRIN_DISPATCH();
+      op_IND:
         loadIndirect();
-        break;
-      case Op::DUP:
+        TAVRIN_DISPATCH();
+      op_DUP:
         operands(1);
         stack.push(stack.fromTop(0));
-        break;
-      case Op::JMP:
-        if (!jumpTo(ins.operand)) return {-1, false};
-        break;
-      case Op::JZ:
-      case Op::JNZ: {
+        TAVRIN_DISPATCH();
+      op_JMP:
+        TAVRIN_STOP_POINT();
+        if (!jumpTo(ins.operand)) return {run_status::ErrorStop, false};
+        TAVRIN_DISPATCH();
+      op_JZ:
+      op_JNZ: {
+        TAVRIN_STOP_POINT();
         operands(1);
         Entry& e = stack.fromTop(0);
         const bool zero = static_cast<Op>(ins.op) == Op::JZ;
+        // A comparison's result: its conversion keeps zero and non-zero
+        // apart, so the low word alone decides.
+        if (e.type == +TypeCode::Int || e.type == +TypeCode::UnsignedInt) [[likely]] {
+          const bool isZero = static_cast<uint32_t>(e.bits) == 0;
+          stack.drop(1);
+          if (isZero == zero && !jumpTo(ins.operand)) return {run_status::ErrorStop, false};
+          TAVRIN_DISPATCH();
+        }
         if (!convert(e, zero ? +TypeCode::Int : +TypeCode::UnsignedInt)) ui.errorBox(msg::UndefinedType);
         const bool isZero = static_cast<uint32_t>(e.bits) == 0 || !isTypeCode(e.type);
         stack.drop(1);
-        if (isZero == zero && !jumpTo(ins.operand)) return {-1, false};
-        break;
+        if (isZero == zero && !jumpTo(ins.operand)) return {run_status::ErrorStop, false};
+        TAVRIN_DISPATCH();
       }
-      case Op::POP:
+      op_POP:
         stack.pop();
-        break;
-      case Op::FUNC: {
+        TAVRIN_DISPATCH();
+      op_FUNC: {
         const RunResult r = callBuiltin(ins.operand);
-        if (r.status == -1 || r.status == -2) return r;
+        if (r.status == run_status::ErrorStop || r.status == run_status::Abort) return r;
         status = r.status;
-        break;
+        TAVRIN_STOP_POINT();
+        TAVRIN_DISPATCH();
       }
-      case Op::METHOD: {
+      op_METHOD: {
         const MethodOutcome called = runMethodId(ins.operand);
         // A called method's status stays its own, but a stop ends every
         // method on the way out.
-        if (called.stopped) return {-2, true};
+        if (called.stopped) return {run_status::Abort, true};
         stack.emplace().set(+TypeCode::Int, 1);
-        break;
+        TAVRIN_STOP_POINT();
+        TAVRIN_DISPATCH();
       }
-      case Op::PUT: {
+      op_PUT: {
         Entry& marker = stack.emplace();
         marker.set(+TypeCode::Int, 0);
         marker.kind = kind::Marker;
-        break;
+        TAVRIN_DISPATCH();
       }
-      case Op::POT: {
+      op_POT: {
         int32_t i = stack.depth() - 1;
-        while (i >= stack.floor() && stack.at(i)->kind != kind::Marker) --i;
+        while (i >= stack.floor() && stack.slot(i).kind != kind::Marker) --i;
         if (i < stack.floor()) {
           ui.errorBox(msg::NoMarker);
         } else {
           stack.setDepth(i);
         }
-        break;
+        TAVRIN_DISPATCH();
       }
-      case Op::HALT:
+      op_HALT:
         return {status, false};
-    }
-  }
-  return {status, false};
+#undef TAVRIN_DISPATCH
+#undef TAVRIN_STOP_POINT
 }
 
 // Each missing operand is reported as a failed pop and stands in as a zero
@@ -242,14 +266,14 @@ RunResult MethodEngine::Impl::callBuiltin(int32_t number) {
   if (number < kFirstBuiltin || number > kLastBuiltin) {
     ui.errorBox(msg::FunctionNumber);
     stack.push(Entry::ofInt(0));
-    return {0, false};
+    return {run_status::GoOn, false};
   }
   const BuiltinFunction* function = builtins.find(number);
   if (!function) {
     const std::string_view name = builtinName(number);
     ui.errorBox(withText(msg::NoBuiltin, name.empty() ? std::to_string(number) : std::string(name)));
-    stack.push(Entry::ofInt(-1));
-    return {-1, false};
+    stack.push(Entry::ofInt(run_status::ErrorStop));
+    return {run_status::ErrorStop, false};
   }
   const int32_t status = (*function)(self);
   stack.push(Entry::ofInt(status));
@@ -259,7 +283,7 @@ RunResult MethodEngine::Impl::callBuiltin(int32_t number) {
 // LDA pushes the address of a local, or a device reference when the method
 // has no local of that name; LOD pushes a local's value (an array's
 // address), or a device reference to a description object of that name.
-void MethodEngine::Impl::loadLocal(int32_t identifier, bool address) {
+inline void MethodEngine::Impl::loadLocal(int32_t identifier, bool address) {
   if (Symbol* s = symbols.find(identifier, level)) {
     Entry& e = stack.emplace();
     if (address || s->isArray) {
@@ -276,7 +300,25 @@ void MethodEngine::Impl::loadLocal(int32_t identifier, bool address) {
   ui.errorBox(withText(msg::VariableDefinition, model.text(identifier)));
 }
 
-void MethodEngine::Impl::store() {
+// The common store, a value of the local's own type into it, without the
+// checks of the general one; the rest takes storeSlow().
+inline void MethodEngine::Impl::store() {
+  if (stack.available() >= 2) [[likely]] {
+    Entry& value = stack.fromTop(0);
+    Entry& target = stack.fromTop(1);
+    if (target.kind == kind::Address && value.kind == kind::Value && value.type == target.type &&
+        isTypeCode(target.type) && target.region != nullptr && target.bits < target.extent &&
+        target.extent - target.bits >= typeSize(target.type)) {
+      storeValue({target.region + target.bits, static_cast<std::size_t>(target.extent - target.bits)}, value);
+      target.set(value.type, value.bits);
+      stack.drop(1);
+      return;
+    }
+  }
+  storeSlow();
+}
+
+void MethodEngine::Impl::storeSlow() {
   operands(2);
   Entry& value = stack.fromTop(0);
   Entry& target = stack.fromTop(1);
@@ -335,7 +377,20 @@ void MethodEngine::Impl::indexAddress() {
   base.bits = at;
 }
 
-void MethodEngine::Impl::loadIndirect() {
+inline void MethodEngine::Impl::loadIndirect() {
+  if (stack.available() >= 1) [[likely]] {
+    Entry& address = stack.fromTop(0);
+    if (address.kind == kind::Address && isTypeCode(address.type) && address.region != nullptr &&
+        address.bits < address.extent && address.extent - address.bits >= typeSize(address.type)) {
+      loadValueInto(address, {address.region + address.bits, static_cast<std::size_t>(address.extent - address.bits)},
+                    address.type);
+      return;
+    }
+  }
+  loadIndirectSlow();
+}
+
+void MethodEngine::Impl::loadIndirectSlow() {
   operands(1);
   Entry& address = stack.fromTop(0);
   if (address.kind != kind::Address) {
@@ -360,7 +415,7 @@ void MethodEngine::Impl::loadIndirect() {
 // Arithmetic and comparisons convert the operand with the smaller type code
 // to the larger one; the other operations convert the right operand to the
 // left one's type. Integer results wrap at the width of their type.
-void MethodEngine::Impl::binary(Op op) {
+inline void MethodEngine::Impl::binary(Op op) {
   operands(2);
   Entry& right = stack.fromTop(0);
   Entry& left = stack.fromTop(1);
@@ -461,7 +516,7 @@ void MethodEngine::Impl::binary(Op op) {
   }
 }
 
-void MethodEngine::Impl::unary(Op op) {
+inline void MethodEngine::Impl::unary(Op op) {
   operands(1);
   Entry& e = stack.fromTop(0);
   if (!isTypeCode(e.type)) {

@@ -10,7 +10,7 @@
 #include "model/description.h"
 #include "model/units.h"
 #include "model/variables.h"
-#include "text.h"
+#include "platform/text.h"
 #include "ui/user_interface.h"
 
 namespace tavrin::model {
@@ -200,9 +200,9 @@ std::string Variables::enumDescription(int32_t id, uint32_t value) {
 std::optional<Entry> Variables::enumValue(int32_t id, std::string_view description) {
   const SymbolEntry* e = entry(id);
   if (!e) return std::nullopt;
-  const std::string_view wanted = trim(description);
+  const std::string_view wanted = platform::trim(description);
   for (const Enumerator& n : enumerators(*e)) {
-    if (n.description && n.value.kind == methods::kind::Value && trim(stringText(*n.description)) == wanted) {
+    if (n.description && n.value.kind == methods::kind::Value && platform::trim(stringText(*n.description)) == wanted) {
       return n.value;
     }
   }

@@ -7,6 +7,7 @@ namespace tavrin::model {
 SymbolTable::AddResult SymbolTable::add(int32_t typeTag, int32_t id, uint32_t size, const EddNode* root) {
   if (count_ >= kMaxEntries) return AddResult::TableFull;
   if (used_ >= kMemorySize || size > kMemorySize - used_) return AddResult::MemoryFull;
+  firstById_.emplace(id, count_);  // an id added again keeps its first entry
   entries_[static_cast<size_t>(count_++)] = {typeTag, id, ValueState::Initial, size, used_, root};
   used_ += size;
   return AddResult::Added;
@@ -17,13 +18,12 @@ void SymbolTable::clear() {
   memory_.fill(std::byte{0});
   count_ = 0;
   used_ = 0;
+  firstById_.clear();
 }
 
 SymbolEntry* SymbolTable::find(int32_t id) {
-  for (int32_t i = 0; i < count_; ++i) {
-    if (entries_[static_cast<size_t>(i)].id == id) return &entries_[static_cast<size_t>(i)];
-  }
-  return nullptr;
+  const auto at = firstById_.find(id);
+  return at == firstById_.end() ? nullptr : &entries_[static_cast<size_t>(at->second)];
 }
 
 const SymbolEntry* SymbolTable::find(int32_t id) const { return const_cast<SymbolTable*>(this)->find(id); }

@@ -9,7 +9,7 @@
 #include "edd/tags.h"
 #include "messages.h"
 #include "model/variables.h"
-#include "text.h"
+#include "platform/text.h"
 #include "ui/user_interface.h"
 
 namespace tavrin::model {
@@ -74,7 +74,7 @@ bool ValueDialogs::numericInput(int32_t variableId, std::string_view prompt) {
   for (;;) {
     const auto entered = ui_.prompt(dialog);
     if (!entered) return false;
-    const std::string text(trim(*entered));
+    const std::string text(platform::trim(*entered));
     if (text.empty()) {
       ui_.errorBox(msg::InputEmpty);
     } else if (rangeCheck(text, variableId)) {
@@ -102,7 +102,7 @@ bool ValueDialogs::textEntry(int32_t variableId, std::string_view prompt, ui::Pr
   for (;;) {
     const auto entered = ui_.prompt(dialog);
     if (!entered) return false;
-    const std::string text(trim(*entered));
+    const std::string text(platform::trim(*entered));
     if (!text.empty()) return variables_.assignText(variableId, text);
     ui_.errorBox(emptyMessage);
   }

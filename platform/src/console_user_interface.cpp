@@ -6,14 +6,12 @@
 #include <chrono>
 #include <string>
 
+#include "platform/text.h"
+
 namespace tavrin::ui {
 namespace {
 
-std::string trimmed(std::string s) {
-  while (!s.empty() && (s.back() == '\r' || s.back() == ' ' || s.back() == '\t')) s.pop_back();
-  size_t b = s.find_first_not_of(" \t");
-  return b == std::string::npos ? std::string() : s.substr(b);
-}
+std::string trimmed(std::string_view s) { return std::string(platform::trim(s)); }
 
 // Most of the program's texts begin with their box's title already
 // ("WARNING: Are you sure ..."); the title is printed once.

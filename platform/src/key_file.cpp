@@ -14,18 +14,11 @@
 #include <sstream>
 
 #include "platform/program_folder.h"
+#include "platform/text.h"
 
 namespace tavrin::platform {
 namespace {
 
-constexpr std::string_view kBlanks = " \t";
-
-std::string_view trim(std::string_view s) {
-  size_t b = s.find_first_not_of(kBlanks);
-  if (b == std::string_view::npos) return {};
-  size_t e = s.find_last_not_of(kBlanks);
-  return s.substr(b, e - b + 1);
-}
 
 bool equalNoCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;

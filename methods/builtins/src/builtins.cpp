@@ -23,9 +23,9 @@ using methods::TypeCode;
 
 namespace {
 
-constexpr int32_t kGoOn = 0;
-constexpr int32_t kError = -1;
-constexpr int32_t kAbort = -2;
+constexpr int32_t kGoOn = methods::run_status::GoOn;
+constexpr int32_t kError = methods::run_status::ErrorStop;
+constexpr int32_t kAbort = methods::run_status::Abort;
 
 std::string withText(std::string_view pattern, std::string_view value) {
   std::string out(pattern);
@@ -522,7 +522,7 @@ Builtins::Builtins(model::Session& session, MethodHost* host) : session_(session
 
 void Builtins::install() {
   methods::BuiltinTable& table = session_.engine().builtins();
-#define TAVRIN_INSTALL_BUILTIN(name, number) \
+#define TAVRIN_INSTALL_BUILTIN(name, number, arguments) \
   table.add(BuiltinId::name, [this](MethodEngine&) { return call(BuiltinId::name); });
   TAVRIN_METHOD_BUILTINS(TAVRIN_INSTALL_BUILTIN)
 #undef TAVRIN_INSTALL_BUILTIN

@@ -82,9 +82,10 @@ class MethodEngine {
   // run.
   bool compileMethodBody(const EddNode* compound);
   // Executes instructions from `from` while the index is below `to` and
-  // returns the run status: 0 or the status of the last built-in called;
-  // -1 or -2 at once when a built-in returns one; -1 for an undefined
-  // operation; -2 when a stop was requested.
+  // returns the run status (run_status in builtins.h): GoOn or the status
+  // of the last built-in called; ErrorStop or Abort at once when a built-in
+  // returns one; ErrorStop for an undefined operation; Abort when a stop was
+  // requested.
   int32_t run(int32_t from, int32_t to);
   // Empties the locals, the program space and the method level (when a
   // description is loaded). Ignored while something runs.
@@ -105,7 +106,7 @@ class MethodEngine {
 
   // --- stopping ---
   // Asks the running method to stop: the machine ends the run between two
-  // instructions as an abort (-2), abort methods run, and every calling
+  // instructions as an abort (run_status::Abort), abort methods run, and every calling
   // method ends the same way. Thread-safe (not async-signal-safe: a signal
   // handler hands the request to a thread). A request made while nothing
   // runs is dropped when the next run starts.

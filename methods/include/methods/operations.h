@@ -1,7 +1,11 @@
-// The 43 operations of the method machine and the instruction they form with
-// their operand. Every operation is declared once here; the enum, the
-// mnemonics and the machine's dispatch switch derive from this list, so a
-// missing case in the dispatch fails to compile.
+// The operations of the method machine and the instruction they form with
+// their operand. Every operation is declared once here as (code, name).
+// Derived from the list: the enum, the operation count, the mnemonics, and
+// the machine's dispatch, whose switch covers the enum so that a missing case
+// fails to compile. Not derived: what each operation does (machine.cpp) and
+// which statements and expressions the compiler turns into which operations
+// (compiler.cpp); codes are stored in compiled methods, so an operation keeps
+// its code and new ones go at the end.
 #pragma once
 
 #include <cstdint>
@@ -30,9 +34,19 @@ enum class Op : int32_t {
 
 constexpr int32_t operator+(Op op) { return static_cast<int32_t>(op); }
 
-inline constexpr int32_t kOperationCount = 43;
+inline constexpr int32_t kOperationCount = 0
+#define TAVRIN_METHOD_OP_COUNT(code, name) +1
+    TAVRIN_METHOD_OPERATIONS(TAVRIN_METHOD_OP_COUNT)
+#undef TAVRIN_METHOD_OP_COUNT
+    ;
+// The codes run from 0 without gaps, so a code is valid when below the count.
+static_assert(
+#define TAVRIN_METHOD_OP_DENSE(code, name) (code) < kOperationCount &&
+    TAVRIN_METHOD_OPERATIONS(TAVRIN_METHOD_OP_DENSE)
+#undef TAVRIN_METHOD_OP_DENSE
+        true);
 
-// The mnemonic of an operation code, or an empty view for a code outside 0 to 42.
+// The mnemonic of an operation code, or an empty view for a code outside the list.
 constexpr std::string_view mnemonic(int32_t code) {
   switch (code) {
 #define TAVRIN_METHOD_OP_NAME(value, name) \
@@ -45,8 +59,8 @@ constexpr std::string_view mnemonic(int32_t code) {
   }
 }
 
-// One program-space slot: the operation code as stored (a code above 42 is
-// refused when it is run) and one signed operand, 0 where the operation
+// One program-space slot: the operation code as stored (a code outside the
+// list is refused when it is run) and one signed operand, 0 where the operation
 // takes none.
 struct Instruction {
   int32_t op = 0;

@@ -34,11 +34,18 @@ class SymbolTable {
   int32_t count() const { return count_; }
   const Symbol& operator[](int32_t index) const { return entries_[index]; }
 
-  // The first entry of this identifier at this level, or nullptr.
+  // The first entry of this identifier at this level, or nullptr. Every
+  // load of a local asks, so the answers are remembered: appending cannot
+  // put an entry before the first one, and a release forgets them all.
   Symbol* find(int32_t identifier, int32_t level) {
+    Found& memo = found_[static_cast<uint32_t>(identifier) % kFound];
+    if (memo.identifier == identifier && memo.level == level && memo.index < count_) return &entries_[memo.index];
     for (int32_t i = 0; i < count_; ++i) {
       Symbol& s = entries_[i];
-      if (s.identifier == identifier && s.level == level) return &s;
+      if (s.identifier == identifier && s.level == level) {
+        memo = {identifier, level, i};
+        return &s;
+      }
     }
     return nullptr;
   }
@@ -53,12 +60,21 @@ class SymbolTable {
     if (count < 0) count = 0;
     for (int32_t i = count; i < count_; ++i) entries_[i] = Symbol{};
     if (count < count_) count_ = count;
+    found_.fill(Found{});
   }
   void reset() { releaseDownTo(0); }
 
  private:
+  struct Found {
+    int32_t identifier = -1;
+    int32_t level = -1;
+    int32_t index = kCapacity;  // never below the count: nothing remembered
+  };
+  static constexpr uint32_t kFound = 16;
+
   std::array<Symbol, kCapacity> entries_{};
   int32_t count_ = 0;
+  std::array<Found, kFound> found_{};
 };
 
 }  // namespace tavrin::methods

@@ -42,7 +42,7 @@ constexpr bool isIntegerType(int32_t type) { return type >= 0 && type <= 5; }
 constexpr bool isFloatType(int32_t type) { return type == 6 || type == 7; }
 constexpr bool isSignedType(int32_t type) { return type == 0 || type == 2 || type == 4; }
 // Size in bytes of a value of the type; 0 for a code outside 0 to 7.
-constexpr uint32_t typeSize(int32_t type) {
+[[gnu::always_inline]] constexpr uint32_t typeSize(int32_t type) {
   constexpr uint32_t sizes[] = {1, 1, 2, 2, 4, 4, 4, 8};
   return isTypeCode(type) ? sizes[type] : 0;
 }
@@ -191,7 +191,7 @@ inline bool convert(Entry& e, int32_t toType) {
 
 // Reads a value of `type` from `bytes` (at most its width is read), and
 // writes one at its type's width; both little-endian, as locals are stored.
-inline void loadValueInto(Entry& e, std::span<const std::byte> bytes, int32_t type) {
+[[gnu::always_inline]] inline void loadValueInto(Entry& e, std::span<const std::byte> bytes, int32_t type) {
   e.set(type, 0);
   switch (std::min<std::size_t>(typeSize(type), bytes.size())) {
     case 1:
@@ -224,7 +224,7 @@ inline Entry loadValue(std::span<const std::byte> bytes, int32_t type) {
   return e;
 }
 
-inline void storeValue(std::span<std::byte> bytes, const Entry& value) {
+[[gnu::always_inline]] inline void storeValue(std::span<std::byte> bytes, const Entry& value) {
   switch (std::min<std::size_t>(typeSize(value.type), bytes.size())) {
     case 1:
       bytes[0] = static_cast<std::byte>(value.bits);

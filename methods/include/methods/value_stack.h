@@ -53,6 +53,8 @@ class ValueStack {
 
   // In-place access for the machine, which checks available() first.
   int32_t available() const { return depth_ - floor_; }
+  // The entry at `index`, which the caller knows to be below the depth.
+  Entry& slot(int32_t index) { return entries_[static_cast<std::size_t>(index)]; }
   // The entry `below` places under the top (0: the top itself).
   Entry& fromTop(int32_t below) { return entries_[static_cast<std::size_t>(depth_ - 1 - below)]; }
   void drop(int32_t count) { depth_ -= count; }

@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <unordered_map>
 
 #include "lirrand.h"
 
@@ -67,6 +68,10 @@ class SymbolTable {
   std::array<std::byte, kMemorySize> memory_{};
   int32_t count_ = 0;
   uint32_t used_ = 0;
+  // Where each id's first entry is: every formatted cell looks up its
+  // variable, its unit's and its relation's, so a walk of the table would
+  // be quadratic in the number of variables.
+  std::unordered_map<int32_t, int32_t> firstById_;
 };
 
 // Device byte order: integers of 1 to 4 bytes and IEEE-754 floats, most

@@ -49,54 +49,6 @@ constexpr std::pair<std::string_view, Tag> kSpecifiers[] = {
     {"float", Tag::FloatSpecifier}, {"double", Tag::DoubleSpecifier},
 };
 
-// How many arguments each built-in pops; -1 where it reads none of them.
-struct Builtin {
-  std::string_view name;
-  int arguments;
-};
-constexpr Builtin kBuiltins[] = {
-    {"ReadCommand", 1},          {"WriteCommand", 1},      {"iassign", 2},
-    {"fassign", 2},              {"fvar_value", 1},        {"VARID", 1},
-    {"acknowledge", 2},          {"ivar_value", 1},        {"PUT_MESSAGE", 1},
-    {"SELECT_FROM_LIST", 2},     {"GET_DEV_VAR_VALUE", 2}, {"ACKNOWLEDGE", 1},
-    {"get_dictionary_string", -1}, {"read_dynamic_variable", 1}, {"read_dynamic_variable_resistance", 1},
-    {"select_from_list", 3},     {"get_dev_var_value", 3}, {"abort", 0},
-    {"process_abort", 0},        {"DELAY", 2},             {"delay", 3},
-    {"DELAY_TIME", 1},           {"BUILD_MESSAGE", 2},     {"add_abort_method", 1},
-    {"BeginWaitCursor", 0},      {"EndWaitCursor", 0},     {"LOAD_VARIABLE", 2},
-    {"SAVE_VARIABLE", 2},        {"MY_SAVE_FILE_PATH", 1}, {"MY_SELECT_FILE_PATH", 1},
-    {"MY_SAVE_STRING", 3},       {"MY_LOAD_STRING", 3},    {"MY_SET_ADDRESS", 1},
-    {"MY_SET_BAUD", 1},          {"MY_Z7310MassLineTrim", 0}, {"MY_Z7310MassTempTrim", 0},
-    {"MY_GetCurrentTime", 1},
-};
-
-// The engine's list and this one must name the same functions.
-constexpr size_t kEngineBuiltins = [] {
-  size_t n = 0;
-#define TAVRIN_EDDC_COUNT(fn, number) ++n;
-  TAVRIN_METHOD_BUILTINS(TAVRIN_EDDC_COUNT)
-#undef TAVRIN_EDDC_COUNT
-  return n;
-}();
-static_assert(kEngineBuiltins == std::size(kBuiltins));
-
-constexpr bool sameNames() {
-  size_t i = 0;
-  bool same = true;
-#define TAVRIN_EDDC_SAME(fn, number) same = same && kBuiltins[i++].name == std::string_view(#fn);
-  TAVRIN_METHOD_BUILTINS(TAVRIN_EDDC_SAME)
-#undef TAVRIN_EDDC_SAME
-  return same;
-}
-static_assert(sameNames());
-
-const Builtin* findBuiltin(std::string_view name) {
-  for (const Builtin& b : kBuiltins) {
-    if (b.name == name) return &b;
-  }
-  return nullptr;
-}
-
 }  // namespace
 
 // ---------------------------------------------------------------- expressions
@@ -263,7 +215,7 @@ Ast Parser::call(const Token& callee, const std::string& name) {
   }
   expect(")", "after the arguments");
   const int count = static_cast<int>(node.children.size()) - 1;
-  if (const Builtin* b = findBuiltin(name)) {
+  if (const methods::BuiltinInfo* b = methods::builtinInfo(name)) {
     if (b->arguments >= 0 && b->arguments != count) {
       report(callee, name + " takes " + std::to_string(b->arguments) + " argument" + (b->arguments == 1 ? "" : "s") +
                          ", not " + std::to_string(count));
