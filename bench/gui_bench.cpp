@@ -37,6 +37,7 @@
 #include "main_window.h"
 #include "table_model.h"
 #include "table_view.h"
+#include "paint_watch.h"
 
 extern char** environ;
 
@@ -76,29 +77,6 @@ class Answerer : public QObject {
     });
     return false;
   }
-};
-
-// Notes the first paint of a widget from the moment it is armed.
-class PaintWatch : public QObject {
- public:
-  explicit PaintWatch(QWidget* widget) : widget_(widget) { widget->installEventFilter(this); }
-  void arm() { painted_ = false; }
-  // Runs the event loop until the paint came; false after the deadline.
-  bool wait(std::chrono::milliseconds limit = std::chrono::milliseconds(30000)) {
-    const auto until = Clock::now() + limit;
-    while (!painted_ && Clock::now() < until) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    return painted_;
-  }
-
- protected:
-  bool eventFilter(QObject* watched, QEvent* event) override {
-    if (watched == widget_ && event->type() == QEvent::Paint) painted_ = true;
-    return false;
-  }
-
- private:
-  QWidget* widget_;
-  bool painted_ = false;
 };
 
 class Simulator {

@@ -23,34 +23,13 @@
 #include "table_model.h"
 #include "table_view.h"
 #include "ui/console_user_interface.h"
+#include "paint_watch.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
 double msSince(Clock::time_point start) { return std::chrono::duration<double, std::milli>(Clock::now() - start).count(); }
-
-// Notes the first paint of a widget after arm().
-class PaintWatch : public QObject {
- public:
-  explicit PaintWatch(QWidget* widget) : widget_(widget) { widget->installEventFilter(this); }
-  void arm() { painted_ = false; }
-  bool wait() {
-    const auto until = Clock::now() + std::chrono::seconds(30);
-    while (!painted_ && Clock::now() < until) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    return painted_;
-  }
-
- protected:
-  bool eventFilter(QObject* watched, QEvent* event) override {
-    if (watched == widget_ && event->type() == QEvent::Paint) painted_ = true;
-    return false;
-  }
-
- private:
-  QWidget* widget_;
-  bool painted_ = false;
-};
 
 struct Best {
   double ms = 1e9;

@@ -17,16 +17,12 @@ std::string stdText(const QString& text) {
   return std::string(utf8.constData(), static_cast<size_t>(utf8.size()));
 }
 
-namespace {
-
 QDialogButtonBox* okCancel(QDialog& dialog) {
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
   QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
   QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
   return buttons;
 }
-
-}  // namespace
 
 std::optional<std::string> promptDialog(QWidget* parent, const ui::Prompt& p) {
   QDialog dialog(parent);

@@ -10,6 +10,8 @@
 
 #include "ui/user_interface.h"
 
+class QDialog;
+class QDialogButtonBox;
 class QWidget;
 
 namespace tavrin::gui {
@@ -22,5 +24,8 @@ std::optional<std::string> promptDialog(QWidget* parent, const ui::Prompt& promp
 
 QString qtText(std::string_view text);
 std::string stdText(const QString& text);
+
+// OK and Cancel wired to accept and reject, as every input dialog has them.
+QDialogButtonBox* okCancel(QDialog& dialog);
 
 }  // namespace tavrin::gui

@@ -19,13 +19,6 @@ namespace tavrin::gui {
 
 namespace {
 
-QDialogButtonBox* okCancel(QDialog& dialog) {
-  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
-  QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
-  QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
-  return buttons;
-}
-
 QLabel* promptLabel(QDialog& dialog, const std::string& text) {
   auto* label = new QLabel(qtText(text), &dialog);
   label->setObjectName(QStringLiteral("prompt"));
