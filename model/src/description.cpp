@@ -82,11 +82,18 @@ bool Description::load(const std::string& path) {
     ui_.errorBox(msg::withText(msg::FileNotRead, path));
     return false;
   }
+  // The first object of an id in list order wins, as a walk of the lists finds it.
+  for (int list = 0; list < kSearchedLists; ++list) {
+    for (const EddElement* e = block_->heads[list].next; e; e = e->next) {
+      if (e->id >= 0) objects_.emplace(e->id, e->root);
+    }
+  }
   return true;
 }
 
 void Description::clear() {
   if (onClear_) onClear_();
+  objects_.clear();
   if (binding_.deleteAll) binding_.deleteAll(block_.get());
   std::memset(block_.get(), 0, sizeof(EddBlock));
 }
@@ -116,12 +123,8 @@ int32_t Description::idByName(std::string_view name) const {
 
 const EddNode* Description::findObject(int32_t id) const {
   if (id < 0) return nullptr;  // unnamed objects carry -1: no reference names them
-  for (int list = 0; list < kSearchedLists; ++list) {
-    for (const EddElement* e = block_->heads[list].next; e; e = e->next) {
-      if (e->id == id) return e->root;
-    }
-  }
-  return nullptr;
+  const auto found = objects_.find(id);
+  return found == objects_.end() ? nullptr : found->second;
 }
 
 const EddNode* Description::objectById(int32_t id) const {

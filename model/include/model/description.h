@@ -16,6 +16,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 #include "lirrand.h"
 #include "platform/dynamic_library.h"
@@ -102,6 +103,9 @@ class Description {
   std::string programFolder_;
   Binding binding_;
   std::unique_ptr<EddBlock> block_;
+  // Object id to tree, built once a file is read: the table's fill asks for
+  // several objects per variable and the lists hold thousands.
+  std::unordered_map<int32_t, const EddNode*> objects_;
   std::function<void()> onClear_;
 };
 
