@@ -37,6 +37,7 @@
 #include "main_window.h"
 #include "table_model.h"
 #include "table_view.h"
+#include "bench_folder.h"
 #include "paint_watch.h"
 
 extern char** environ;
@@ -132,14 +133,7 @@ int main(int argc, char** argv) {
   const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
 
   const fs::path folder = fs::temp_directory_path() / ("gui-bench-" + std::to_string(::getpid()));
-  fs::create_directories(folder / "Driver");
-  fs::create_directories(folder / "ports");
-  for (const char* driver : {"Kelvane", "Ostrelle", "Lirrand"})
-    fs::create_symlink(TAVRIN_DIST_DIR "Driver/" + std::string(driver) + ".so",
-                       folder / "Driver" / (std::string(driver) + ".so"));
-  for (const char* library : {"Profibus", "Modbus"})
-    fs::copy(TAVRIN_DIST_DIR + std::string(library), folder / library, fs::copy_options::recursive);
-  fs::copy_file(TAVRIN_DIST_DIR "device.cfg", folder / "device.cfg");
+  bench::makeProgramFolder(folder);
   const tavrin::app::ProgramFiles files{folder.string() + "/"};
   const std::string link = (folder / "ports/COM5").string();
 

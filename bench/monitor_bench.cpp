@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "app/bus_monitor.h"
+#include "bench_folder.h"
 #include "app/frame_format.h"
 #include "app/links.h"
 #include "ui/console_user_interface.h"
@@ -33,15 +34,9 @@ using Clock = std::chrono::steady_clock;
 namespace fs = std::filesystem;
 
 pid_t startSimulator(const std::string& bus, const std::string& link, const std::string& profile) {
-  std::vector<std::string> args{TAVRIN_DIST_DIR "tavrin-sim", "--bus", bus, "--link", link, "--profile",
-                                TAVRIN_SOURCE_DIR "sim/profiles/" + profile};
-  std::vector<char*> argv;
-  for (auto& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  pid_t pid = -1;
-  if (::posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) return -1;
-  for (int i = 0; i < 2000 && !fs::is_symlink(link); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  return pid;
+  return bench::startSimulator(
+      {TAVRIN_DIST_DIR "tavrin-sim", "--bus", bus, "--link", link, "--profile", TAVRIN_SOURCE_DIR "sim/profiles/" + profile},
+      link);
 }
 
 double median(std::vector<double> v) {

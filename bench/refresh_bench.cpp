@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "app/description_menus.h"
+#include "bench_folder.h"
 #include "app/session.h"
 #include "ui/user_interface.h"
 
@@ -65,16 +66,10 @@ class BenchUserInterface : public tavrin::ui::UserInterface {
 
 pid_t startSimulator(const std::string& bus, const std::string& link, const std::string& profile,
                      const std::string& trace) {
-  std::vector<std::string> args{TAVRIN_DIST_DIR "tavrin-sim", "--bus", bus, "--link", link, "--profile",
-                                TAVRIN_SOURCE_DIR "sim/profiles/" + profile, "--pace=" + std::to_string(kBitsPerCharacter),
-                                "--trace", trace};
-  std::vector<char*> argv;
-  for (auto& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  pid_t pid = -1;
-  if (::posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0) return -1;
-  for (int i = 0; i < 2000 && !fs::is_symlink(link); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  return pid;
+  return bench::startSimulator({TAVRIN_DIST_DIR "tavrin-sim", "--bus", bus, "--link", link, "--profile",
+                                TAVRIN_SOURCE_DIR "sim/profiles/" + profile,
+                                "--pace=" + std::to_string(kBitsPerCharacter), "--trace", trace},
+                               link);
 }
 
 // The line time of the traced transactions from `from` seconds on.
@@ -118,14 +113,7 @@ double now(const std::string& trace) {
 bool run(const std::string& bus, const std::string& profile, int address, double seconds, double driverPause) {
   const fs::path folder = fs::temp_directory_path() / ("refresh-bench-" + std::to_string(::getpid()));
   fs::remove_all(folder);
-  fs::create_directories(folder / "Driver");
-  fs::create_directories(folder / "ports");
-  for (const char* driver : {"Kelvane", "Ostrelle", "Lirrand"})
-    fs::create_symlink(TAVRIN_DIST_DIR "Driver/" + std::string(driver) + ".so",
-                       folder / "Driver" / (std::string(driver) + ".so"));
-  for (const char* library : {"Profibus", "Modbus"})
-    fs::copy(TAVRIN_DIST_DIR + std::string(library), folder / library, fs::copy_options::recursive);
-  fs::copy_file(TAVRIN_DIST_DIR "device.cfg", folder / "device.cfg");
+  bench::makeProgramFolder(folder);
   const std::string type = bus == "modbus" ? "MODBUS" : "PROFIBUS";
   std::ofstream(folder / "com.ini") << "[COMMUNICATION]\nTYPE=" << type << "\nPORT=5\nBANDRATE=" << kBaud
                                     << "\nDATABITS=8\nPARITY=2\nSTOPBITS=0\nFLOWCTRL=0\n[" << type
