@@ -184,13 +184,13 @@ Handover MethodEngine::Impl::interpret(int32_t from, int32_t to, int32_t pc, int
     return true;
   };
   // A jump back starts a loop: from here on it runs from the execution form.
-#define TAVRIN_JUMP(target)                                                      \
-  do {                                                                           \
-    const int32_t jumpAt = pc - 1;                                               \
-    if (!jumpTo(target)) TAVRIN_FINISH(run_status::ErrorStop, false);            \
-    if constexpr (!kStepped) {                                                   \
-      if (pc <= jumpAt) return Handover{false, RunResult{}, pc, status};         \
-    }                                                                            \
+#define TAVRIN_JUMP(target)                                              \
+  do {                                                                   \
+    const int32_t jumpAt = pc - 1;                                       \
+    if (!jumpTo(target)) TAVRIN_FINISH(run_status::ErrorStop, false);    \
+    if constexpr (!kStepped) {                                           \
+      if (pc <= jumpAt) return Handover{false, RunResult{}, pc, status}; \
+    }                                                                    \
   } while (false)
 #define TAVRIN_STOP_POINT()                 \
   if (stopPending()) [[unlikely]] {         \
@@ -199,11 +199,11 @@ Handover MethodEngine::Impl::interpret(int32_t from, int32_t to, int32_t pc, int
   // After a call the copied code is checked against the program space: a
   // built-in may have rewritten it, and the run follows the code as it now
   // stands.
-#define TAVRIN_AFTER_CALL()                                                              \
-  if constexpr (kStepped) {                                                              \
-    if (program.lowestChange() < to) [[unlikely]] {                                      \
-      return Handover{false, RunResult{}, pc, status};                                   \
-    }                                                                                    \
+#define TAVRIN_AFTER_CALL()                            \
+  if constexpr (kStepped) {                            \
+    if (program.lowestChange() < to) [[unlikely]] {    \
+      return Handover{false, RunResult{}, pc, status}; \
+    }                                                  \
   }
   // The slots never move: compiling a called method only appends to them.
   const Instruction* const code = &program[0];
@@ -243,7 +243,8 @@ Handover MethodEngine::Impl::interpret(int32_t from, int32_t to, int32_t pc, int
     const auto isConstant = [](int32_t op) { return op == +Op::LDC || op == +Op::LDF; };
     for (int32_t i = 0; i < n; ++i) {
       const int32_t op = opAt(i);
-      const void* handler = static_cast<uint32_t>(op) < static_cast<uint32_t>(kOperationCount) ? kDispatch[op] : kOthers[5];
+      const bool known = static_cast<uint32_t>(op) < static_cast<uint32_t>(kOperationCount);
+      const void* handler = known ? kDispatch[op] : kOthers[5];
       const int32_t op1 = opAt(i + 1);
       const int32_t op2 = opAt(i + 2);
       const int32_t op3 = opAt(i + 3);
@@ -275,27 +276,27 @@ Handover MethodEngine::Impl::interpret(int32_t from, int32_t to, int32_t pc, int
 
   Instruction ins;
   const Step* step = nullptr;
-#define TAVRIN_DISPATCH()                                                                        \
-  do {                                                                                           \
-    if constexpr (kStepped) {                                                                    \
-      step = &steps[pc - from];                                                                  \
-      ins = step->ins;                                                                           \
-      ++pc;                                                                                      \
-      goto* step->handler;                                                                       \
-    } else {                                                                                     \
-      if (pc >= to) TAVRIN_FINISH(status, false);                                                \
-      ins = code[pc];                                                                            \
+#define TAVRIN_DISPATCH()                                                                         \
+  do {                                                                                            \
+    if constexpr (kStepped) {                                                                     \
+      step = &steps[pc - from];                                                                   \
+      ins = step->ins;                                                                            \
+      ++pc;                                                                                       \
+      goto* step->handler;                                                                        \
+    } else {                                                                                      \
+      if (pc >= to) TAVRIN_FINISH(status, false);                                                 \
+      ins = code[pc];                                                                             \
       if (static_cast<uint32_t>(ins.op) >= static_cast<uint32_t>(kOperationCount)) [[unlikely]] { \
-        goto op_invalid;                                                                         \
-      }                                                                                          \
-      ++pc;                                                                                      \
-      goto* kDispatch[ins.op];                                                                   \
-    }                                                                                            \
+        goto op_invalid;                                                                          \
+      }                                                                                           \
+      ++pc;                                                                                       \
+      goto* kDispatch[ins.op];                                                                    \
+    }                                                                                             \
   } while (false)
   // A group whose fast case does not apply runs its first operation alone.
 #define TAVRIN_UNFUSED() goto* kDispatch[ins.op]
   // Fused groups exist in the execution form only.
-#define TAVRIN_FUSED_ONLY()                         \
+#define TAVRIN_FUSED_ONLY() \
   if constexpr (!kStepped) __builtin_unreachable()
   TAVRIN_DISPATCH();
       op_STO:
@@ -421,18 +422,18 @@ Handover MethodEngine::Impl::interpret(int32_t from, int32_t to, int32_t pc, int
 
       // --- fused groups (reached from the execution form only) ---
       // LOD x, LDC/LDF k, comparison, JZ/JNZ t: a loop's condition.
-#define TAVRIN_TEST_CASE(name, T, typeCode)                                                     \
-  test_##T##_##name : { \
-    TAVRIN_FUSED_ONLY();                                                                         \
-    const Symbol* s = local(ins.operand, +TypeCode::typeCode);                                  \
-    if (!s || stack.depth() > ValueStack::kCapacity - 2 || stopPending()) TAVRIN_UNFUSED();     \
+#define TAVRIN_TEST_CASE(name, T, typeCode)                                                       \
+  test_##T##_##name : {                                                                           \
+    TAVRIN_FUSED_ONLY();                                                                          \
+    const Symbol* s = local(ins.operand, +TypeCode::typeCode);                                    \
+    if (!s || stack.depth() > ValueStack::kCapacity - 2 || stopPending()) TAVRIN_UNFUSED();       \
     const bool holds_ = holds<Op::name>(readLocal<T>(*s), std::bit_cast<T>(step[1].ins.operand)); \
-    if (holds_ == (step[3].ins.op == +Op::JNZ)) {                                               \
-      pc = step[3].ins.operand;                                                                 \
-    } else {                                                                                    \
-      pc += 3;                                                                                  \
-    }                                                                                           \
-    TAVRIN_DISPATCH();                                                                          \
+    if (holds_ == (step[3].ins.op == +Op::JNZ)) {                                                 \
+      pc = step[3].ins.operand;                                                                   \
+    } else {                                                                                      \
+      pc += 3;                                                                                    \
+    }                                                                                             \
+    TAVRIN_DISPATCH();                                                                            \
   }
       TAVRIN_TEST_CASE(LEFT, int, Int) TAVRIN_TEST_CASE(RIGHT, int, Int) TAVRIN_TEST_CASE(LE, int, Int)
       TAVRIN_TEST_CASE(GE, int, Int) TAVRIN_TEST_CASE(EQ, int, Int) TAVRIN_TEST_CASE(NEQ, int, Int)
@@ -440,67 +441,67 @@ Handover MethodEngine::Impl::interpret(int32_t from, int32_t to, int32_t pc, int
       TAVRIN_TEST_CASE(GE, float, Float) TAVRIN_TEST_CASE(EQ, float, Float) TAVRIN_TEST_CASE(NEQ, float, Float)
 #undef TAVRIN_TEST_CASE
       // LOD x, LOD y, arithmetic: two locals of the same type, int or float.
-#define TAVRIN_PAIR_CASE(name)                                                                  \
-  pair_##name : { \
-    TAVRIN_FUSED_ONLY();                                                                               \
-    if (stack.depth() <= ValueStack::kCapacity - 2) {                                           \
-      if (const Symbol* a = local(ins.operand, +TypeCode::Int)) {                               \
-        if (const Symbol* b = local(step[1].ins.operand, +TypeCode::Int)) {                     \
+#define TAVRIN_PAIR_CASE(name)                                                                                    \
+  pair_##name : {                                                                                                 \
+    TAVRIN_FUSED_ONLY();                                                                                          \
+    if (stack.depth() <= ValueStack::kCapacity - 2) {                                                             \
+      if (const Symbol* a = local(ins.operand, +TypeCode::Int)) {                                                 \
+        if (const Symbol* b = local(step[1].ins.operand, +TypeCode::Int)) {                                       \
           stack.emplace().set(+TypeCode::Int, wrapped<Op::name>(readLocal<int32_t>(*a), readLocal<int32_t>(*b))); \
-          pc += 2;                                                                              \
-          TAVRIN_DISPATCH();                                                                    \
-        }                                                                                       \
-      } else if (const Symbol* fa = local(ins.operand, +TypeCode::Float)) {                     \
-        if (const Symbol* fb = local(step[1].ins.operand, +TypeCode::Float)) {                  \
-          stack.emplace().setFloat(floating(readLocal<float>(*fa), readLocal<float>(*fb), Op::name)); \
-          pc += 2;                                                                              \
-          TAVRIN_DISPATCH();                                                                    \
-        }                                                                                       \
-      }                                                                                         \
-    }                                                                                           \
-    TAVRIN_UNFUSED();                                                                           \
+          pc += 2;                                                                                                \
+          TAVRIN_DISPATCH();                                                                                      \
+        }                                                                                                         \
+      } else if (const Symbol* fa = local(ins.operand, +TypeCode::Float)) {                                       \
+        if (const Symbol* fb = local(step[1].ins.operand, +TypeCode::Float)) {                                    \
+          stack.emplace().setFloat(floating(readLocal<float>(*fa), readLocal<float>(*fb), Op::name));             \
+          pc += 2;                                                                                                \
+          TAVRIN_DISPATCH();                                                                                      \
+        }                                                                                                         \
+      }                                                                                                           \
+    }                                                                                                             \
+    TAVRIN_UNFUSED();                                                                                             \
   }
       TAVRIN_PAIR_CASE(SUB) TAVRIN_PAIR_CASE(ADD) TAVRIN_PAIR_CASE(MUL)
 #undef TAVRIN_PAIR_CASE
       // LOD x, LDC k or LDF k, arithmetic: a local and a constant of its type.
-#define TAVRIN_LOCAL_CASE(name)                                                                 \
-  local_int_##name : { \
-    TAVRIN_FUSED_ONLY();                                                                          \
-    const Symbol* s = local(ins.operand, +TypeCode::Int);                                       \
-    if (!s || stack.depth() > ValueStack::kCapacity - 2) TAVRIN_UNFUSED();                      \
-    stack.emplace().set(+TypeCode::Int, wrapped<Op::name>(readLocal<int32_t>(*s), step[1].ins.operand)); \
-    pc += 2;                                                                                    \
-    TAVRIN_DISPATCH();                                                                          \
-  }                                                                                             \
-  local_float_##name : { \
-    TAVRIN_FUSED_ONLY();                                                                        \
-    const Symbol* s = local(ins.operand, +TypeCode::Float);                                     \
-    if (!s || stack.depth() > ValueStack::kCapacity - 2) TAVRIN_UNFUSED();                      \
+#define TAVRIN_LOCAL_CASE(name)                                                                                    \
+  local_int_##name : {                                                                                             \
+    TAVRIN_FUSED_ONLY();                                                                                           \
+    const Symbol* s = local(ins.operand, +TypeCode::Int);                                                          \
+    if (!s || stack.depth() > ValueStack::kCapacity - 2) TAVRIN_UNFUSED();                                         \
+    stack.emplace().set(+TypeCode::Int, wrapped<Op::name>(readLocal<int32_t>(*s), step[1].ins.operand));           \
+    pc += 2;                                                                                                       \
+    TAVRIN_DISPATCH();                                                                                             \
+  }                                                                                                                \
+  local_float_##name : {                                                                                           \
+    TAVRIN_FUSED_ONLY();                                                                                           \
+    const Symbol* s = local(ins.operand, +TypeCode::Float);                                                        \
+    if (!s || stack.depth() > ValueStack::kCapacity - 2) TAVRIN_UNFUSED();                                         \
     stack.emplace().setFloat(floating(readLocal<float>(*s), std::bit_cast<float>(step[1].ins.operand), Op::name)); \
-    pc += 2;                                                                                    \
-    TAVRIN_DISPATCH();                                                                          \
+    pc += 2;                                                                                                       \
+    TAVRIN_DISPATCH();                                                                                             \
   }
       TAVRIN_LOCAL_CASE(SUB) TAVRIN_LOCAL_CASE(ADD) TAVRIN_LOCAL_CASE(MUL)
 #undef TAVRIN_LOCAL_CASE
       // LDC k or LDF k, arithmetic: the top entry and a constant of its type.
-#define TAVRIN_TOP_CASE(name)                                                                   \
-  top_int_##name : { \
-    TAVRIN_FUSED_ONLY();                                                                            \
-    if (stack.available() < 1 || stack.depth() > ValueStack::kCapacity - 1) TAVRIN_UNFUSED();   \
-    Entry& e = stack.fromTop(0);                                                                \
-    if (e.type != +TypeCode::Int) TAVRIN_UNFUSED();                                             \
-    e.set(+TypeCode::Int, wrapped<Op::name>(static_cast<int32_t>(e.bits), ins.operand));        \
-    pc += 1;                                                                                    \
-    TAVRIN_DISPATCH();                                                                          \
-  }                                                                                             \
-  top_float_##name : { \
-    TAVRIN_FUSED_ONLY();                                                                          \
-    if (stack.available() < 1 || stack.depth() > ValueStack::kCapacity - 1) TAVRIN_UNFUSED();   \
-    Entry& e = stack.fromTop(0);                                                                \
-    if (e.type != +TypeCode::Float) TAVRIN_UNFUSED();                                           \
-    e.setFloat(floating(e.asFloat(), std::bit_cast<float>(ins.operand), Op::name));             \
-    pc += 1;                                                                                    \
-    TAVRIN_DISPATCH();                                                                          \
+#define TAVRIN_TOP_CASE(name)                                                                 \
+  top_int_##name : {                                                                          \
+    TAVRIN_FUSED_ONLY();                                                                      \
+    if (stack.available() < 1 || stack.depth() > ValueStack::kCapacity - 1) TAVRIN_UNFUSED(); \
+    Entry& e = stack.fromTop(0);                                                              \
+    if (e.type != +TypeCode::Int) TAVRIN_UNFUSED();                                           \
+    e.set(+TypeCode::Int, wrapped<Op::name>(static_cast<int32_t>(e.bits), ins.operand));      \
+    pc += 1;                                                                                  \
+    TAVRIN_DISPATCH();                                                                        \
+  }                                                                                           \
+  top_float_##name : {                                                                        \
+    TAVRIN_FUSED_ONLY();                                                                      \
+    if (stack.available() < 1 || stack.depth() > ValueStack::kCapacity - 1) TAVRIN_UNFUSED(); \
+    Entry& e = stack.fromTop(0);                                                              \
+    if (e.type != +TypeCode::Float) TAVRIN_UNFUSED();                                         \
+    e.setFloat(floating(e.asFloat(), std::bit_cast<float>(ins.operand), Op::name));           \
+    pc += 1;                                                                                  \
+    TAVRIN_DISPATCH();                                                                        \
   }
       TAVRIN_TOP_CASE(SUB) TAVRIN_TOP_CASE(ADD) TAVRIN_TOP_CASE(MUL)
 #undef TAVRIN_TOP_CASE
