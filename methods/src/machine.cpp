@@ -96,9 +96,10 @@ RunResult MethodEngine::Impl::run(int32_t from, int32_t to) {
 // without loops, runs from the program space as it stands. The first jump
 // back, which makes a loop, copies the range into an execution form: each
 // slot starts either at its own operation or at a fused group for a
-// sequence the compiler emits often (a local compared with a constant and a
-// jump, a statement's marker and target, a local's increment as a
-// statement, ...), so that most of a pass costs one dispatch per group. A
+// sequence the compiler emits often (a local compared with a constant or
+// another local and a jump, a statement's marker and target, a local's
+// increment as a statement, ...), so that most of a pass costs one
+// dispatch per group. A
 // group does what its operations would do one after the other; where its
 // fast case does not apply (another type, a stack near full, a stop
 // pending) it runs its first operation alone and goes on from the next
@@ -220,6 +221,8 @@ Handover MethodEngine::Impl::interpret(int32_t from, int32_t to, int32_t pc, int
                                          &&test_int_GE,   &&test_int_EQ,    &&test_int_NEQ};
   static const void* const kTestFloat[] = {&&test_float_LEFT, &&test_float_RIGHT, &&test_float_LE,
                                            &&test_float_GE,   &&test_float_EQ,    &&test_float_NEQ};
+  static const void* const kTestPair[] = {&&test_pair_LEFT, &&test_pair_RIGHT, &&test_pair_LE,
+                                          &&test_pair_GE,   &&test_pair_EQ,    &&test_pair_NEQ};
   static const void* const kPair[] = {&&pair_SUB, &&pair_ADD, &&pair_MUL};
   static const void* const kLocalInt[] = {&&local_int_SUB, &&local_int_ADD, &&local_int_MUL};
   static const void* const kLocalFloat[] = {&&local_float_SUB, &&local_float_ADD, &&local_float_MUL};
@@ -261,6 +264,10 @@ Handover MethodEngine::Impl::interpret(int32_t from, int32_t to, int32_t pc, int
                  (op3 == +Op::JZ || op3 == +Op::JNZ) && steps[i + 3].ins.operand >= from &&
                  steps[i + 3].ins.operand <= to) {
         handler = (op1 == +Op::LDC ? kTestInt : kTestFloat)[op2 - +Op::LEFT];
+      } else if (op == +Op::LOD && op1 == +Op::LOD && among(op2, Op::LEFT, Op::NEQ) &&
+                 (op3 == +Op::JZ || op3 == +Op::JNZ) && steps[i + 3].ins.operand >= from &&
+                 steps[i + 3].ins.operand <= to) {
+        handler = kTestPair[op2 - +Op::LEFT];
       } else if (op == +Op::LOD && isConstant(op1) && among(op2, Op::SUB, Op::MUL)) {
         handler = (op1 == +Op::LDC ? kLocalInt : kLocalFloat)[op2 - +Op::SUB];
       } else if (op == +Op::LOD && op1 == +Op::LOD && among(op2, Op::SUB, Op::MUL)) {
@@ -440,6 +447,33 @@ Handover MethodEngine::Impl::interpret(int32_t from, int32_t to, int32_t pc, int
       TAVRIN_TEST_CASE(LEFT, float, Float) TAVRIN_TEST_CASE(RIGHT, float, Float) TAVRIN_TEST_CASE(LE, float, Float)
       TAVRIN_TEST_CASE(GE, float, Float) TAVRIN_TEST_CASE(EQ, float, Float) TAVRIN_TEST_CASE(NEQ, float, Float)
 #undef TAVRIN_TEST_CASE
+      // LOD x, LOD y, comparison, JZ/JNZ t: two locals of the same type, int or float.
+#define TAVRIN_TEST_PAIR_CASE(name)                                                             \
+  test_pair_##name : {                                                                          \
+    TAVRIN_FUSED_ONLY();                                                                        \
+    if (stack.depth() > ValueStack::kCapacity - 2 || stopPending()) TAVRIN_UNFUSED();           \
+    bool holds_ = false;                                                                        \
+    if (const Symbol* a = local(ins.operand, +TypeCode::Int)) {                                 \
+      const Symbol* b = local(step[1].ins.operand, +TypeCode::Int);                             \
+      if (!b) TAVRIN_UNFUSED();                                                                 \
+      holds_ = holds<Op::name>(readLocal<int32_t>(*a), readLocal<int32_t>(*b));                 \
+    } else if (const Symbol* fa = local(ins.operand, +TypeCode::Float)) {                       \
+      const Symbol* fb = local(step[1].ins.operand, +TypeCode::Float);                          \
+      if (!fb) TAVRIN_UNFUSED();                                                                \
+      holds_ = holds<Op::name>(readLocal<float>(*fa), readLocal<float>(*fb));                   \
+    } else {                                                                                    \
+      TAVRIN_UNFUSED();                                                                         \
+    }                                                                                           \
+    if (holds_ == (step[3].ins.op == +Op::JNZ)) {                                               \
+      pc = step[3].ins.operand;                                                                 \
+    } else {                                                                                    \
+      pc += 3;                                                                                  \
+    }                                                                                           \
+    TAVRIN_DISPATCH();                                                                          \
+  }
+      TAVRIN_TEST_PAIR_CASE(LEFT) TAVRIN_TEST_PAIR_CASE(RIGHT) TAVRIN_TEST_PAIR_CASE(LE)
+      TAVRIN_TEST_PAIR_CASE(GE) TAVRIN_TEST_PAIR_CASE(EQ) TAVRIN_TEST_PAIR_CASE(NEQ)
+#undef TAVRIN_TEST_PAIR_CASE
       // LOD x, LOD y, arithmetic: two locals of the same type, int or float.
 #define TAVRIN_PAIR_CASE(name)                                                                                    \
   pair_##name : {                                                                                                 \

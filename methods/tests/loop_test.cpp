@@ -244,13 +244,15 @@ TEST_F(LoopTest, ComparisonGroupsBranchAsTheirOperations) {
     for (const Op cmp : comparisons) {
       for (const Op jump : {Op::JZ, Op::JNZ}) {
         for (const Instruction constant : {op(Op::LDC, 125), op(Op::LDC, -1), op(Op::LDF, floatBits(1.5f))}) {
-          // if (x cmp constant) s++;  x = x - 1;  also with x against a local
+          // if (x cmp constant) s++;  x = x - 1;  the same with x against an int and a float local
           std::vector<Instruction> body{op(Op::LOD, id(x)), constant, op(cmp), op(jump, 12)};
           stepStatement(body, "s");
           body.insert(body.end(), {op(Op::PUT), op(Op::LDA, id(x)), op(Op::LOD, id(x)), op(Op::LDC, 1), op(Op::SUB),
                                    op(Op::STO), op(Op::POT), op(Op::LOD, id(x)), op(Op::LOD, id("i")), op(cmp),
                                    op(jump, 31)});
           stepStatement(body, "h");
+          body.insert(body.end(), {op(Op::LOD, id(x)), op(Op::LOD, id("f")), op(cmp), op(jump, 43)});
+          stepStatement(body, "uh");
           const std::string what = std::string(x) + " " + std::string(mnemonic(+cmp)) + " " +
                                    std::string(mnemonic(constant.op)) + " " + std::to_string(constant.operand) + ", " +
                                    std::string(mnemonic(+jump));
