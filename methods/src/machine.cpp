@@ -99,11 +99,10 @@ RunResult MethodEngine::Impl::run(int32_t from, int32_t to) {
 // sequence the compiler emits often (a local compared with a constant or
 // another local and a jump, a statement's marker and target, a local's
 // increment as a statement, ...), so that most of a pass costs one
-// dispatch per group. A
-// group does what its operations would do one after the other; where its
-// fast case does not apply (another type, a stack near full, a stop
-// pending) it runs its first operation alone and goes on from the next
-// slot, which has a start of its own.
+// dispatch per group. A group does what its operations would do one after
+// the other; where its fast case does not apply (another type, a stack near
+// full, a stop pending) it runs its first operation alone and goes on from
+// the next slot, which has a start of its own.
 RunResult MethodEngine::Impl::execute(int32_t from, int32_t to) {
   // A stop is looked for before the first instruction, at every jump and
   // after every call: every loop jumps, so none runs on past a request, and
