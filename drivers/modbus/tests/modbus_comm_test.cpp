@@ -1,5 +1,6 @@
 #include "my_modbus_comm.h"
 
+#include <sys/prctl.h>
 #include <termios.h>
 #include <time.h>
 
@@ -77,6 +78,20 @@ TEST_F(ModbusCommTest, ReadsHoldingRegisters) {
   EXPECT_EQ(length, 4);
   EXPECT_EQ(dataHex(), "00 0A 00 0B");
   EXPECT_EQ(data[4], 0xCC) << "nothing beyond the reply's data";
+}
+
+// A transaction sharpens its own timers on the caller's thread; the
+// program's thread keeps its own setting after an answer or a silence.
+TEST_F(ModbusCommTest, TheCallersTimerSlackComesBack) {
+  const long previous = ::prctl(PR_GET_TIMERSLACK, 0, 0, 0, 0);
+  ASSERT_EQ(::prctl(PR_SET_TIMERSLACK, 123456UL, 0, 0, 0), 0);
+  auto slave = answerOnce(pty, 8, kTwoRegisters);
+  EXPECT_EQ(read(3, 0, 4), 0);
+  slave.get();
+  EXPECT_EQ(::prctl(PR_GET_TIMERSLACK, 0, 0, 0, 0), 123456);
+  EXPECT_NE(read(3, 0, 4), 0) << "nobody answers";
+  EXPECT_EQ(::prctl(PR_GET_TIMERSLACK, 0, 0, 0, 0), 123456);
+  ::prctl(PR_SET_TIMERSLACK, static_cast<unsigned long>(previous), 0, 0, 0);
 }
 
 TEST_F(ModbusCommTest, CoilsAndDiscreteInputsReturnTheirData) {
