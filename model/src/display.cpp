@@ -82,11 +82,7 @@ bool Variables::hexFormat(int32_t id) {
   return !f.printf.empty() && (f.conversion == 'x' || f.conversion == 'X');
 }
 
-std::string Variables::displayFormat(const SymbolEntry& e) {
-  const CompiledList list = typeAttributes(e.root, attr::DisplayFormat);
-  return list.entries().empty() ? std::string() : stringText(list.entries()[0]);
-}
-
+// Only entries of the table have a place; anything else is worked out anew.
 Variables::Kept* Variables::kept(const SymbolEntry& e) {
   const std::span<SymbolEntry> entries = symbols_.entries();
   const auto at = reinterpret_cast<uintptr_t>(&e);
@@ -98,7 +94,6 @@ Variables::Kept* Variables::kept(const SymbolEntry& e) {
 
 void Variables::forget() {
   for (Kept& k : kept_) k = Kept{};
-  kept_.resize(SymbolTable::kMaxEntries);
   unitIndex_.reset();
 }
 

@@ -236,7 +236,6 @@ class Variables {
   bool assignString(SymbolEntry& e, std::string_view text);
   std::optional<DisplayText> format(SymbolEntry& e, bool fresh, bool withUnit);
   std::string formatValue(SymbolEntry& e);
-  std::string displayFormat(const SymbolEntry& e);
   // The kept format, or one worked out now into scratch.
   const NumberFormat& numberFormat(const SymbolEntry& e, bool integer, NumberFormat& scratch);
   std::string unitText(const SymbolEntry& e, bool fresh);
