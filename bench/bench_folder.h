@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -28,6 +29,15 @@ inline void makeProgramFolder(const std::filesystem::path& folder) {
   for (const char* library : {"Profibus", "Modbus"})
     fs::copy(TAVRIN_DIST_DIR + std::string(library), folder / library, fs::copy_options::recursive);
   fs::copy_file(TAVRIN_DIST_DIR "device.cfg", folder / "device.cfg");
+}
+
+// Settings for `bus` ("modbus" or "profibus") on COM5 at 19200 baud, the
+// sample transmitter's address.
+inline void writeComIni(const std::filesystem::path& folder, const std::string& bus) {
+  const std::string type = bus == "modbus" ? "MODBUS" : "PROFIBUS";
+  std::ofstream(folder / "com.ini") << "[COMMUNICATION]\nTYPE=" << type
+                                    << "\nPORT=5\nBANDRATE=19200\nDATABITS=8\nPARITY=2\nSTOPBITS=0\nFLOWCTRL=0\n[" << type
+                                    << "_ADDR]\nADDRESS=" << (bus == "modbus" ? 1 : 5) << "\n[TITLE]\nNAME=Tavrin\n";
 }
 
 // Starts the simulator with `args` (its executable first) and waits until

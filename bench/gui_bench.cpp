@@ -117,13 +117,6 @@ struct Stats {
   }
 };
 
-void writeComIni(const fs::path& folder, const std::string& bus) {
-  const std::string type = bus == "modbus" ? "MODBUS" : "PROFIBUS";
-  std::ofstream(folder / "com.ini") << "[COMMUNICATION]\nTYPE=" << type
-                                    << "\nPORT=5\nBANDRATE=19200\nDATABITS=8\nPARITY=2\nSTOPBITS=0\nFLOWCTRL=0\n[" << type
-                                    << "_ADDR]\nADDRESS=" << (bus == "modbus" ? 1 : 5) << "\n[TITLE]\nNAME=Tavrin\n";
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -145,7 +138,7 @@ int main(int argc, char** argv) {
     for (const std::string bus : {"modbus", "profibus"}) {
       Simulator sim(bus, link, paced);
       if (!sim.running()) return 1;
-      writeComIni(folder, bus);
+      bench::writeComIni(folder, bus);
       Stats connect, read, close;
       for (int run = 0; run < runs; ++run) {
         const auto constructed = Clock::now();

@@ -4,9 +4,14 @@
 // per-user folder of links into an installed one is the user's), or the
 // one --folder names (as tavrin-cli's), so that a training folder can sit
 // anywhere. --screenshots DIR runs the scripted start (scripted_start.h).
+#include <unistd.h>
+
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QEvent>
+#include <QObject>
+#include <QWidget>
 #include <clocale>
 #include <cstdlib>
 #include <optional>
@@ -67,6 +72,51 @@ Options parse(const QStringList& arguments) {
   return options;
 }
 
+// TAVRIN_FIRST_PAINT_FD=N: one line to descriptor N when the main window
+// has painted for the first time, so that a benchmark that starts this
+// executable can time the whole start as a user waits for it (loading of
+// the libraries and the platform plugin included).
+class FirstPaintReport : public QObject {
+ public:
+  FirstPaintReport(QWidget& window, int fd) : window_(window), fd_(fd) { qApp->installEventFilter(this); }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    // The window's own area is covered by its children, which are painted
+    // in its place.
+    if (fd_ >= 0 && event->type() == QEvent::Paint && watched->isWidgetType() &&
+        static_cast<QWidget*>(watched)->window() == &window_) {
+      // Queued, so that the line leaves once the whole window is painted.
+      QMetaObject::invokeMethod(
+          this,
+          [this] {
+            if (fd_ < 0) return;
+            static constexpr char kLine[] = "painted\n";
+            [[maybe_unused]] const ssize_t written = ::write(fd_, kLine, sizeof kLine - 1);
+            ::close(fd_);
+            fd_ = -1;
+            qApp->removeEventFilter(this);
+          },
+          Qt::QueuedConnection);
+    }
+    return false;
+  }
+
+ private:
+  QWidget& window_;
+  int fd_;
+};
+
+std::optional<int> firstPaintDescriptor() {
+  const char* given = std::getenv("TAVRIN_FIRST_PAINT_FD");
+  if (given == nullptr || *given == '\0') return std::nullopt;
+  char* end = nullptr;
+  const long fd = std::strtol(given, &end, 10);
+  ::unsetenv("TAVRIN_FIRST_PAINT_FD");
+  if (*end != '\0' || fd < 0 || fd > 65535) return std::nullopt;
+  return static_cast<int>(fd);
+}
+
 void describeApplication() {
   QCoreApplication::setApplicationName(QStringLiteral("Tavrin"));
   QCoreApplication::setApplicationVersion(QStringLiteral(TAVRIN_VERSION));
@@ -94,6 +144,8 @@ int main(int argc, char** argv) {
   if (options.folder.empty()) options.folder = tavrin::platform::startedFolder(argv[0], std::getenv("PATH"));
 
   tavrin::gui::MainWindow window(tavrin::app::ProgramFiles{options.folder});
+  std::optional<FirstPaintReport> firstPaint;
+  if (const auto fd = firstPaintDescriptor()) firstPaint.emplace(window, *fd);
   window.show();
   std::optional<tavrin::gui::ScriptedStart> scripted;
   if (!options.screenshots.isEmpty()) {

@@ -12,12 +12,14 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// The hold polls the clock: a sleep overshoots by the scheduler's wake-up
+// The hold sleeps through a frame up to its last 0.3 ms and polls the
+// clock for the rest: a sleep alone overshoots by the scheduler's wake-up
 // latency, and RTS held too long collides with the slave's reply (a
-// character at 19200 baud lasts 0.57 ms). Only a frame longer than the
-// polling window (from about 5000 baud down) sleeps through its first part,
-// so that 85 ms at 1200 baud do not burn a core.
-constexpr double kPollWindowMs = 5.0;
+// character at 19200 baud lasts 0.57 ms). Polling the whole frame instead
+// keeps a core busy for it, and on a machine of two cores that delayed the
+// kernel's delivery of the line's bytes and other programs' answers by
+// milliseconds, which the hold was meant to save.
+constexpr double kPollWindowMs = 0.3;
 
 std::optional<platform::Parity> parityOfCode(int code) {
   switch (code) {
@@ -196,7 +198,9 @@ void CMySerialPort::WorkerLoop() {
         lost_ = true;
         break;
       }
-      std::this_thread::sleep_for(kDrainPause);
+      // Readable but nothing to read: a line that keeps saying so must not
+      // spin the worker.
+      if (got.count == 0) std::this_thread::sleep_for(kEmptyReadPause);
     }
   } catch (...) {
     // A worker that cannot go on behaves as a lost line: the next

@@ -64,9 +64,8 @@ class CMySerialPort {
   static constexpr size_t kReadBlock = 2048;
   // Settling time for the device between closing a port and opening it.
   static constexpr std::chrono::milliseconds kReopenPause{200};
-  // Pause between drained blocks, so that a reply trickling in at a slow
-  // baud rate is handed up in a few blocks rather than byte by byte.
-  static constexpr std::chrono::milliseconds kDrainPause{1};
+  // Pause after a wake-up that found nothing to read.
+  static constexpr std::chrono::milliseconds kEmptyReadPause{1};
 
   explicit CMySerialPort(std::unique_ptr<SerialLine> line = makeTermiosLine());
   virtual ~CMySerialPort();

@@ -5,7 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
+#include <thread>
+#include <tuple>
 
 #include "testing/pty_pair.h"
 #include "testing/temp_dir.h"
@@ -102,12 +105,17 @@ TEST_F(SerialPortTest, CloseIsHarmlessWhenNothingIsOpen) {
 }
 
 TEST_F(SerialPortTest, WriteHoldsForTheLineTimeOfTheBlock) {
-  ASSERT_EQ(port.Open(pty.slavePath(), 1200, 8, 2, 2), 1);
   std::vector<uint8_t> request{1, 3, 0, 0, 0, 2, 0xC4, 0x0B};
-  auto begin = Clock::now();
-  ASSERT_NE(port.Write(request), 0);
-  EXPECT_GE(Clock::now() - begin, 85ms);
-  EXPECT_EQ(pty.receive(100, 8), request);
+  // Slept through but for the end, never ended early: 85 ms at 1200 baud
+  // with 2 stop bits and parity, 4.43 ms at 19200 baud.
+  for (const auto& [baud, stopCode, parityCode, hold] :
+       {std::tuple{1200, 2, 2, 85000us}, std::tuple{19200, 0, 0, 4427us}}) {
+    ASSERT_EQ(port.Open(pty.slavePath(), baud, 8, stopCode, parityCode), 1);
+    auto begin = Clock::now();
+    ASSERT_NE(port.Write(request), 0);
+    EXPECT_GE(Clock::now() - begin, hold) << baud;
+    EXPECT_EQ(pty.receive(100, 8), request);
+  }
 }
 
 // A line that takes one byte less than it is given.
@@ -141,6 +149,34 @@ TEST(SerialPortLine, ShortWriteFailsWithoutTheHold) {
   auto begin = Clock::now();
   EXPECT_EQ(port.Write(request), 0);
   EXPECT_LT(Clock::now() - begin, 80ms);
+}
+
+// A line that always says it is readable and never has a byte.
+class ChatteringLine : public ShortLine {
+ public:
+  Wait waitReadable(const platform::EventSignal& stop) override {
+    pollfd p{stop.fd(), POLLIN, 0};
+    return ::poll(&p, 1, 0) > 0 ? Wait::Stopped : Wait::Readable;
+  }
+  Read readQueued(std::span<uint8_t>) override {
+    ++reads;
+    return {};
+  }
+  std::atomic<int> reads{0};
+};
+
+TEST(SerialPortLine, AWorkerWokenForNothingDoesNotSpin) {
+  auto line = std::make_unique<ChatteringLine>();
+  auto& chattering = *line;
+  CMySerialPort port(std::move(line));
+  ASSERT_TRUE(port.setReopenPause(0ms));
+  ASSERT_EQ(port.Open("any", 19200, 8, 0, 0), 1);
+  std::this_thread::sleep_for(200ms);
+  port.Close();
+  // A pause after each empty read: about 200 of them, where a spinning
+  // worker makes millions.
+  EXPECT_GT(chattering.reads.load(), 0);
+  EXPECT_LT(chattering.reads.load(), 1000);
 }
 
 }  // namespace

@@ -16,7 +16,10 @@ namespace tavrin::ostrelle::testing {
 
 class PtyBridge {
  public:
-  explicit PtyBridge(std::chrono::nanoseconds characterTime = std::chrono::nanoseconds(0));
+  // realTime: the relay threads run at a real-time priority where the
+  // system allows it, so that like a real line they keep their timing
+  // whatever else the machine runs.
+  explicit PtyBridge(std::chrono::nanoseconds characterTime = std::chrono::nanoseconds(0), bool realTime = false);
   ~PtyBridge();
   PtyBridge(const PtyBridge&) = delete;
   PtyBridge& operator=(const PtyBridge&) = delete;
@@ -33,6 +36,7 @@ class PtyBridge {
   tavrin::testing::PtyPair a_;
   tavrin::testing::PtyPair b_;
   std::chrono::nanoseconds characterTime_;
+  bool realTime_;
   platform::EventSignal stop_;
   std::thread ab_;
   std::thread ba_;
