@@ -212,8 +212,10 @@ class Variables {
   enum class Keeping : uint8_t { NotYet, Kept, Compiled };
   // The printf format a display format makes for one number type.
   struct NumberFormat {
-    std::string printf;  // empty when the display format is not usable (or missing)
-    char conversion = 0; // its last character
+    // Without a usable display format: empty for an integer (which then
+    // shows as %d or %u), "%f" for a float.
+    std::string printf;
+    char conversion = 0;  // the format's last character
   };
   struct Kept {
     Keeping format = Keeping::NotYet;
