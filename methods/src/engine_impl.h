@@ -53,6 +53,24 @@ struct RunResult {
   bool stopped = false;  // ended by a stop request, here or in a called method
 };
 
+// One slot of the execution form a loop runs from: where the slot's code
+// starts (its own operation, or a fused group that begins there) and a copy
+// of its instruction. Every slot keeps a start of its own, so a jump may land
+// anywhere, also between the operations of a group.
+struct Step {
+  const void* handler = nullptr;
+  Instruction ins;
+};
+
+// How one mode of the machine ended: the run is over, or it goes on in the
+// other mode at `pc`.
+struct Handover {
+  bool done = false;
+  RunResult result;
+  int32_t pc = 0;
+  int32_t status = 0;
+};
+
 struct MethodOutcome {
   int result = 1;
   int32_t status = 0;
@@ -83,6 +101,9 @@ struct MethodEngine::Impl {
   // the outermost one began.
   int32_t abortChains = 0;
   std::vector<int32_t> abortMethodsRun;
+  // Execution forms of the loops running, innermost last.
+  std::vector<std::vector<Step>> stepBuffers;
+  int32_t steppedRuns = 0;
 
   // A stop is pending while stopRequests differs from stopsSeen. Only the
   // counter is touched on the hot path; the stop source serves built-ins
@@ -98,6 +119,8 @@ struct MethodEngine::Impl {
   // machine.cpp
   RunResult run(int32_t from, int32_t to);
   RunResult execute(int32_t from, int32_t to);
+  template <bool kStepped>
+  Handover interpret(int32_t from, int32_t to, int32_t pc, int32_t status, Step* steps);
   // Inlined into the machine's cases with the operation as a constant.
   [[gnu::always_inline]] inline void binary(Op op);
   [[gnu::always_inline]] inline void unary(Op op);

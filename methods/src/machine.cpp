@@ -1,6 +1,8 @@
 // The stack machine: executes program-space instructions on the value stack.
+#include <algorithm>
 #include <bit>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 
 #include "edd/tags.h"
@@ -89,9 +91,88 @@ RunResult MethodEngine::Impl::run(int32_t from, int32_t to) {
 
 // Operations work on the stack's slots in place: the entries are 32 bytes,
 // and copying them through temporaries costs more than the operation.
+//
+// Code runs in two modes. Straight-line code, an expression or a method
+// without loops, runs from the program space as it stands. The first jump
+// back, which makes a loop, copies the range into an execution form: each
+// slot starts either at its own operation or at a fused group for a
+// sequence the compiler emits often (a local compared with a constant or
+// another local and a jump, a statement's marker and target, a local's
+// increment as a statement, ...), so that most of a pass costs one
+// dispatch per group. A group does what its operations would do one after
+// the other; where its fast case does not apply (another type, a stack near
+// full, a stop pending) it runs its first operation alone and goes on from
+// the next slot, which has a start of its own.
 RunResult MethodEngine::Impl::execute(int32_t from, int32_t to) {
-  int32_t status = 0;
-  int32_t pc = from;
+  // A stop is looked for before the first instruction, at every jump and
+  // after every call: every loop jumps, so none runs on past a request, and
+  // straight-line code between them is short.
+  if (stopPending()) [[unlikely]] {
+    return {run_status::Abort, true};
+  }
+  Handover h = interpret<false>(from, to, from, 0, nullptr);
+  while (!h.done) {
+    if (static_cast<std::size_t>(steppedRuns) >= stepBuffers.size()) stepBuffers.emplace_back();
+    std::vector<Step>& buffer = stepBuffers[static_cast<std::size_t>(steppedRuns)];
+    buffer.resize(static_cast<std::size_t>(to - from) + 1);
+    Step* const steps = buffer.data();  // stays put when the outer vector grows
+    ++steppedRuns;
+    // Changes to the copied code are looked for after every call; a run
+    // nested inside keeps the mark of those it saw for this one.
+    const int32_t mark = program.setLowestChange(ProgramSpace::kSlots);
+    h = interpret<true>(from, to, h.pc, h.status, steps);
+    program.setLowestChange(std::min(mark, program.lowestChange()));
+    --steppedRuns;
+    if (h.done) break;
+    h = interpret<false>(from, to, h.pc, h.status, nullptr);
+  }
+  return h.result;
+}
+
+namespace {
+
+template <Op op, typename T>
+[[gnu::always_inline]] inline bool holds(T a, T b) {
+  switch (op) {
+    case Op::LEFT:
+      return a < b;
+    case Op::RIGHT:
+      return a > b;
+    case Op::LE:
+      return a <= b;
+    case Op::GE:
+      return a >= b;
+    case Op::EQ:
+      return a == b;
+    default:
+      return a != b;
+  }
+}
+
+// Integer arithmetic as binary() does it: on the operands' 64-bit
+// extensions, the result read back at the width of its type.
+template <Op op>
+[[gnu::always_inline]] inline uint64_t wrapped(int32_t a, int32_t b) {
+  const auto ua = static_cast<uint64_t>(static_cast<int64_t>(a));
+  const auto ub = static_cast<uint64_t>(static_cast<int64_t>(b));
+  if constexpr (op == Op::ADD) return ua + ub;
+  if constexpr (op == Op::SUB) return ua - ub;
+  return ua * ub;
+}
+
+template <typename T>
+[[gnu::always_inline]] inline T readLocal(const Symbol& s) {
+  T v;
+  std::memcpy(&v, s.storage.get(), sizeof v);
+  return v;
+}
+
+}  // namespace
+
+template <bool kStepped>
+Handover MethodEngine::Impl::interpret(int32_t from, int32_t to, int32_t pc, int32_t status, Step* steps) {
+#define TAVRIN_FINISH(runStatus, wasStopped) \
+  return Handover { true, RunResult{runStatus, wasStopped}, 0, 0 }
   // Compiled code only jumps inside itself; anything else is refused rather
   // than followed into code that belongs to another run.
   const auto jumpTo = [&](int32_t target) {
@@ -102,18 +183,30 @@ RunResult MethodEngine::Impl::execute(int32_t from, int32_t to) {
     pc = target;
     return true;
   };
-#define TAVRIN_STOP_POINT()           \
-  if (stopPending()) [[unlikely]] {   \
-    return {run_status::Abort, true}; \
+  // A jump back starts a loop: from here on it runs from the execution form.
+#define TAVRIN_JUMP(target)                                              \
+  do {                                                                   \
+    const int32_t jumpAt = pc - 1;                                       \
+    if (!jumpTo(target)) TAVRIN_FINISH(run_status::ErrorStop, false);    \
+    if constexpr (!kStepped) {                                           \
+      if (pc <= jumpAt) return Handover{false, RunResult{}, pc, status}; \
+    }                                                                    \
+  } while (false)
+#define TAVRIN_STOP_POINT()                 \
+  if (stopPending()) [[unlikely]] {         \
+    TAVRIN_FINISH(run_status::Abort, true); \
+  }
+  // After a call the copied code is checked against the program space: a
+  // built-in may have rewritten it, and the run follows the code as it now
+  // stands.
+#define TAVRIN_AFTER_CALL()                            \
+  if constexpr (kStepped) {                            \
+    if (program.lowestChange() < to) [[unlikely]] {    \
+      return Handover{false, RunResult{}, pc, status}; \
+    }                                                  \
   }
   // The slots never move: compiling a called method only appends to them.
   const Instruction* const code = &program[0];
-  // A stop is looked for before the first instruction, at every jump and
-  // after every call: every loop jumps, so none runs on past a request, and
-  // straight-line code between them is short.
-  if (stopPending()) [[unlikely]] {
-    return {run_status::Abort, true};
-  }
   // Threaded dispatch: every operation ends with its own jump to the next
   // one, which the processor predicts far better than one shared jump. The
   // table comes from the operation list, so an operation without a label
@@ -121,18 +214,96 @@ RunResult MethodEngine::Impl::execute(int32_t from, int32_t to) {
 #define TAVRIN_OP_LABEL(code, name) &&op_##name,
   static const void* const kDispatch[] = {TAVRIN_METHOD_OPERATIONS(TAVRIN_OP_LABEL)};
 #undef TAVRIN_OP_LABEL
+  // Fused groups; comparisons and arithmetic by their operation codes
+  // (LEFT to NEQ and SUB to MUL run without gaps).
+  static const void* const kTestInt[] = {&&test_int_LEFT, &&test_int_RIGHT, &&test_int_LE,
+                                         &&test_int_GE,   &&test_int_EQ,    &&test_int_NEQ};
+  static const void* const kTestFloat[] = {&&test_float_LEFT, &&test_float_RIGHT, &&test_float_LE,
+                                           &&test_float_GE,   &&test_float_EQ,    &&test_float_NEQ};
+  static const void* const kTestPair[] = {&&test_pair_LEFT, &&test_pair_RIGHT, &&test_pair_LE,
+                                          &&test_pair_GE,   &&test_pair_EQ,    &&test_pair_NEQ};
+  static const void* const kPair[] = {&&pair_SUB, &&pair_ADD, &&pair_MUL};
+  static const void* const kLocalInt[] = {&&local_int_SUB, &&local_int_ADD, &&local_int_MUL};
+  static const void* const kLocalFloat[] = {&&local_float_SUB, &&local_float_ADD, &&local_float_MUL};
+  static const void* const kTopInt[] = {&&top_int_SUB, &&top_int_ADD, &&top_int_MUL};
+  static const void* const kTopFloat[] = {&&top_float_SUB, &&top_float_ADD, &&top_float_MUL};
+  static const void* const kOthers[] = {&&mark_address, &&store_statement, &&step_statement_7, &&step_statement_8,
+                                        &&range_end, &&op_invalid};
+  static_assert(+Op::NEQ - +Op::LEFT == 5 && +Op::MUL - +Op::SUB == 2);
+
+  // A scalar local of the running method holding a value of `type`.
+  const auto local = [&](int32_t identifier, int32_t type) -> Symbol* {
+    Symbol* s = symbols.find(identifier, level);
+    return s && !s->isArray && s->type == type && s->size >= typeSize(type) ? s : nullptr;
+  };
+  if constexpr (kStepped) {
+    const int32_t n = to - from;
+    for (int32_t i = 0; i < n; ++i) steps[i].ins = code[from + i];
+    steps[n] = {kOthers[4], {}};
+    const auto opAt = [&](int32_t i) { return i < n ? steps[i].ins.op : -1; };
+    const auto among = [](int32_t op, Op first, Op last) { return op >= +first && op <= +last; };
+    const auto isConstant = [](int32_t op) { return op == +Op::LDC || op == +Op::LDF; };
+    for (int32_t i = 0; i < n; ++i) {
+      const int32_t op = opAt(i);
+      const bool known = static_cast<uint32_t>(op) < static_cast<uint32_t>(kOperationCount);
+      const void* handler = known ? kDispatch[op] : kOthers[5];
+      const int32_t op1 = opAt(i + 1);
+      const int32_t op2 = opAt(i + 2);
+      const int32_t op3 = opAt(i + 3);
+      if (op == +Op::PUT && op1 == +Op::LDA) {
+        handler = kOthers[0];
+        if (op2 == +Op::DUP && op3 == +Op::IND && among(opAt(i + 4), Op::INC, Op::DEC) && opAt(i + 5) == +Op::STO) {
+          if (opAt(i + 6) == +Op::POT) {
+            handler = kOthers[2];
+          } else if (among(opAt(i + 6), Op::INC, Op::DEC) && opAt(i + 7) == +Op::POT) {
+            handler = kOthers[3];
+          }
+        }
+      } else if (op == +Op::LOD && isConstant(op1) && among(op2, Op::LEFT, Op::NEQ) &&
+                 (op3 == +Op::JZ || op3 == +Op::JNZ) && steps[i + 3].ins.operand >= from &&
+                 steps[i + 3].ins.operand <= to) {
+        handler = (op1 == +Op::LDC ? kTestInt : kTestFloat)[op2 - +Op::LEFT];
+      } else if (op == +Op::LOD && op1 == +Op::LOD && among(op2, Op::LEFT, Op::NEQ) &&
+                 (op3 == +Op::JZ || op3 == +Op::JNZ) && steps[i + 3].ins.operand >= from &&
+                 steps[i + 3].ins.operand <= to) {
+        handler = kTestPair[op2 - +Op::LEFT];
+      } else if (op == +Op::LOD && isConstant(op1) && among(op2, Op::SUB, Op::MUL)) {
+        handler = (op1 == +Op::LDC ? kLocalInt : kLocalFloat)[op2 - +Op::SUB];
+      } else if (op == +Op::LOD && op1 == +Op::LOD && among(op2, Op::SUB, Op::MUL)) {
+        handler = kPair[op2 - +Op::SUB];
+      } else if (isConstant(op) && among(op1, Op::SUB, Op::MUL)) {
+        handler = (op == +Op::LDC ? kTopInt : kTopFloat)[op1 - +Op::SUB];
+      } else if (op == +Op::STO && op1 == +Op::POT) {
+        handler = kOthers[1];
+      }
+      steps[i].handler = handler;
+    }
+  }
+
   Instruction ins;
-#define TAVRIN_DISPATCH()                                                                    \
-  do {                                                                                       \
-    if (pc >= to) return {status, false};                                                    \
-    ins = code[pc];                                                                          \
-    if (static_cast<uint32_t>(ins.op) >= static_cast<uint32_t>(kOperationCount)) [[unlikely]] { \
-      ui.errorBox(msg::UndefinedOperation);                                                  \
-      return {run_status::ErrorStop, false};                                                 \
-    }                                                                                        \
-    ++pc;                                                                                    \
-    goto* kDispatch[ins.op];                                                                 \
+  const Step* step = nullptr;
+#define TAVRIN_DISPATCH()                                                                         \
+  do {                                                                                            \
+    if constexpr (kStepped) {                                                                     \
+      step = &steps[pc - from];                                                                   \
+      ins = step->ins;                                                                            \
+      ++pc;                                                                                       \
+      goto* step->handler;                                                                        \
+    } else {                                                                                      \
+      if (pc >= to) TAVRIN_FINISH(status, false);                                                 \
+      ins = code[pc];                                                                             \
+      if (static_cast<uint32_t>(ins.op) >= static_cast<uint32_t>(kOperationCount)) [[unlikely]] { \
+        goto op_invalid;                                                                          \
+      }                                                                                           \
+      ++pc;                                                                                       \
+      goto* kDispatch[ins.op];                                                                    \
+    }                                                                                             \
   } while (false)
+  // A group whose fast case does not apply runs its first operation alone.
+#define TAVRIN_UNFUSED() goto* kDispatch[ins.op]
+  // Fused groups exist in the execution form only.
+#define TAVRIN_FUSED_ONLY() \
+  if constexpr (!kStepped) __builtin_unreachable()
   TAVRIN_DISPATCH();
       op_STO:
         store();
@@ -188,7 +359,7 @@ RunResult MethodEngine::Impl::execute(int32_t from, int32_t to) {
         TAVRIN_DISPATCH();
       op_JMP:
         TAVRIN_STOP_POINT();
-        if (!jumpTo(ins.operand)) return {run_status::ErrorStop, false};
+        TAVRIN_JUMP(ins.operand);
         TAVRIN_DISPATCH();
       op_JZ:
       op_JNZ: {
@@ -201,13 +372,13 @@ RunResult MethodEngine::Impl::execute(int32_t from, int32_t to) {
         if (e.type == +TypeCode::Int || e.type == +TypeCode::UnsignedInt) [[likely]] {
           const bool isZero = static_cast<uint32_t>(e.bits) == 0;
           stack.drop(1);
-          if (isZero == zero && !jumpTo(ins.operand)) return {run_status::ErrorStop, false};
+          if (isZero == zero) TAVRIN_JUMP(ins.operand);
           TAVRIN_DISPATCH();
         }
         if (!convert(e, zero ? +TypeCode::Int : +TypeCode::UnsignedInt)) ui.errorBox(msg::UndefinedType);
         const bool isZero = static_cast<uint32_t>(e.bits) == 0 || !isTypeCode(e.type);
         stack.drop(1);
-        if (isZero == zero && !jumpTo(ins.operand)) return {run_status::ErrorStop, false};
+        if (isZero == zero) TAVRIN_JUMP(ins.operand);
         TAVRIN_DISPATCH();
       }
       op_POP:
@@ -215,18 +386,20 @@ RunResult MethodEngine::Impl::execute(int32_t from, int32_t to) {
         TAVRIN_DISPATCH();
       op_FUNC: {
         const RunResult r = callBuiltin(ins.operand);
-        if (r.status == run_status::ErrorStop || r.status == run_status::Abort) return r;
+        if (r.status == run_status::ErrorStop || r.status == run_status::Abort) TAVRIN_FINISH(r.status, r.stopped);
         status = r.status;
         TAVRIN_STOP_POINT();
+        TAVRIN_AFTER_CALL();
         TAVRIN_DISPATCH();
       }
       op_METHOD: {
         const MethodOutcome called = runMethodId(ins.operand);
         // A called method's status stays its own, but a stop ends every
         // method on the way out.
-        if (called.stopped) return {run_status::Abort, true};
+        if (called.stopped) TAVRIN_FINISH(run_status::Abort, true);
         stack.emplace().set(+TypeCode::Int, 1);
         TAVRIN_STOP_POINT();
+        TAVRIN_AFTER_CALL();
         TAVRIN_DISPATCH();
       }
       op_PUT: {
@@ -246,10 +419,183 @@ RunResult MethodEngine::Impl::execute(int32_t from, int32_t to) {
         TAVRIN_DISPATCH();
       }
       op_HALT:
-        return {status, false};
+        TAVRIN_FINISH(status, false);
+      op_invalid:
+        ui.errorBox(msg::UndefinedOperation);
+        TAVRIN_FINISH(run_status::ErrorStop, false);
+      range_end:
+        TAVRIN_FINISH(status, false);
+
+      // --- fused groups (reached from the execution form only) ---
+      // LOD x, LDC/LDF k, comparison, JZ/JNZ t: a loop's condition.
+#define TAVRIN_TEST_CASE(name, T, typeCode)                                                       \
+  test_##T##_##name : {                                                                           \
+    TAVRIN_FUSED_ONLY();                                                                          \
+    const Symbol* s = local(ins.operand, +TypeCode::typeCode);                                    \
+    if (!s || stack.depth() > ValueStack::kCapacity - 2 || stopPending()) TAVRIN_UNFUSED();       \
+    const bool holds_ = holds<Op::name>(readLocal<T>(*s), std::bit_cast<T>(step[1].ins.operand)); \
+    if (holds_ == (step[3].ins.op == +Op::JNZ)) {                                                 \
+      pc = step[3].ins.operand;                                                                   \
+    } else {                                                                                      \
+      pc += 3;                                                                                    \
+    }                                                                                             \
+    TAVRIN_DISPATCH();                                                                            \
+  }
+      TAVRIN_TEST_CASE(LEFT, int, Int) TAVRIN_TEST_CASE(RIGHT, int, Int) TAVRIN_TEST_CASE(LE, int, Int)
+      TAVRIN_TEST_CASE(GE, int, Int) TAVRIN_TEST_CASE(EQ, int, Int) TAVRIN_TEST_CASE(NEQ, int, Int)
+      TAVRIN_TEST_CASE(LEFT, float, Float) TAVRIN_TEST_CASE(RIGHT, float, Float) TAVRIN_TEST_CASE(LE, float, Float)
+      TAVRIN_TEST_CASE(GE, float, Float) TAVRIN_TEST_CASE(EQ, float, Float) TAVRIN_TEST_CASE(NEQ, float, Float)
+#undef TAVRIN_TEST_CASE
+      // LOD x, LOD y, comparison, JZ/JNZ t: two locals of the same type, int or float.
+#define TAVRIN_TEST_PAIR_CASE(name)                                                             \
+  test_pair_##name : {                                                                          \
+    TAVRIN_FUSED_ONLY();                                                                        \
+    if (stack.depth() > ValueStack::kCapacity - 2 || stopPending()) TAVRIN_UNFUSED();           \
+    bool holds_ = false;                                                                        \
+    if (const Symbol* a = local(ins.operand, +TypeCode::Int)) {                                 \
+      const Symbol* b = local(step[1].ins.operand, +TypeCode::Int);                             \
+      if (!b) TAVRIN_UNFUSED();                                                                 \
+      holds_ = holds<Op::name>(readLocal<int32_t>(*a), readLocal<int32_t>(*b));                 \
+    } else if (const Symbol* fa = local(ins.operand, +TypeCode::Float)) {                       \
+      const Symbol* fb = local(step[1].ins.operand, +TypeCode::Float);                          \
+      if (!fb) TAVRIN_UNFUSED();                                                                \
+      holds_ = holds<Op::name>(readLocal<float>(*fa), readLocal<float>(*fb));                   \
+    } else {                                                                                    \
+      TAVRIN_UNFUSED();                                                                         \
+    }                                                                                           \
+    if (holds_ == (step[3].ins.op == +Op::JNZ)) {                                               \
+      pc = step[3].ins.operand;                                                                 \
+    } else {                                                                                    \
+      pc += 3;                                                                                  \
+    }                                                                                           \
+    TAVRIN_DISPATCH();                                                                          \
+  }
+      TAVRIN_TEST_PAIR_CASE(LEFT) TAVRIN_TEST_PAIR_CASE(RIGHT) TAVRIN_TEST_PAIR_CASE(LE)
+      TAVRIN_TEST_PAIR_CASE(GE) TAVRIN_TEST_PAIR_CASE(EQ) TAVRIN_TEST_PAIR_CASE(NEQ)
+#undef TAVRIN_TEST_PAIR_CASE
+      // LOD x, LOD y, arithmetic: two locals of the same type, int or float.
+#define TAVRIN_PAIR_CASE(name)                                                                                    \
+  pair_##name : {                                                                                                 \
+    TAVRIN_FUSED_ONLY();                                                                                          \
+    if (stack.depth() <= ValueStack::kCapacity - 2) {                                                             \
+      if (const Symbol* a = local(ins.operand, +TypeCode::Int)) {                                                 \
+        if (const Symbol* b = local(step[1].ins.operand, +TypeCode::Int)) {                                       \
+          stack.emplace().set(+TypeCode::Int, wrapped<Op::name>(readLocal<int32_t>(*a), readLocal<int32_t>(*b))); \
+          pc += 2;                                                                                                \
+          TAVRIN_DISPATCH();                                                                                      \
+        }                                                                                                         \
+      } else if (const Symbol* fa = local(ins.operand, +TypeCode::Float)) {                                       \
+        if (const Symbol* fb = local(step[1].ins.operand, +TypeCode::Float)) {                                    \
+          stack.emplace().setFloat(floating(readLocal<float>(*fa), readLocal<float>(*fb), Op::name));             \
+          pc += 2;                                                                                                \
+          TAVRIN_DISPATCH();                                                                                      \
+        }                                                                                                         \
+      }                                                                                                           \
+    }                                                                                                             \
+    TAVRIN_UNFUSED();                                                                                             \
+  }
+      TAVRIN_PAIR_CASE(SUB) TAVRIN_PAIR_CASE(ADD) TAVRIN_PAIR_CASE(MUL)
+#undef TAVRIN_PAIR_CASE
+      // LOD x, LDC k or LDF k, arithmetic: a local and a constant of its type.
+#define TAVRIN_LOCAL_CASE(name)                                                                                    \
+  local_int_##name : {                                                                                             \
+    TAVRIN_FUSED_ONLY();                                                                                           \
+    const Symbol* s = local(ins.operand, +TypeCode::Int);                                                          \
+    if (!s || stack.depth() > ValueStack::kCapacity - 2) TAVRIN_UNFUSED();                                         \
+    stack.emplace().set(+TypeCode::Int, wrapped<Op::name>(readLocal<int32_t>(*s), step[1].ins.operand));           \
+    pc += 2;                                                                                                       \
+    TAVRIN_DISPATCH();                                                                                             \
+  }                                                                                                                \
+  local_float_##name : {                                                                                           \
+    TAVRIN_FUSED_ONLY();                                                                                           \
+    const Symbol* s = local(ins.operand, +TypeCode::Float);                                                        \
+    if (!s || stack.depth() > ValueStack::kCapacity - 2) TAVRIN_UNFUSED();                                         \
+    stack.emplace().setFloat(floating(readLocal<float>(*s), std::bit_cast<float>(step[1].ins.operand), Op::name)); \
+    pc += 2;                                                                                                       \
+    TAVRIN_DISPATCH();                                                                                             \
+  }
+      TAVRIN_LOCAL_CASE(SUB) TAVRIN_LOCAL_CASE(ADD) TAVRIN_LOCAL_CASE(MUL)
+#undef TAVRIN_LOCAL_CASE
+      // LDC k or LDF k, arithmetic: the top entry and a constant of its type.
+#define TAVRIN_TOP_CASE(name)                                                                 \
+  top_int_##name : {                                                                          \
+    TAVRIN_FUSED_ONLY();                                                                      \
+    if (stack.available() < 1 || stack.depth() > ValueStack::kCapacity - 1) TAVRIN_UNFUSED(); \
+    Entry& e = stack.fromTop(0);                                                              \
+    if (e.type != +TypeCode::Int) TAVRIN_UNFUSED();                                           \
+    e.set(+TypeCode::Int, wrapped<Op::name>(static_cast<int32_t>(e.bits), ins.operand));      \
+    pc += 1;                                                                                  \
+    TAVRIN_DISPATCH();                                                                        \
+  }                                                                                           \
+  top_float_##name : {                                                                        \
+    TAVRIN_FUSED_ONLY();                                                                      \
+    if (stack.available() < 1 || stack.depth() > ValueStack::kCapacity - 1) TAVRIN_UNFUSED(); \
+    Entry& e = stack.fromTop(0);                                                              \
+    if (e.type != +TypeCode::Float) TAVRIN_UNFUSED();                                         \
+    e.setFloat(floating(e.asFloat(), std::bit_cast<float>(ins.operand), Op::name));           \
+    pc += 1;                                                                                  \
+    TAVRIN_DISPATCH();                                                                        \
+  }
+      TAVRIN_TOP_CASE(SUB) TAVRIN_TOP_CASE(ADD) TAVRIN_TOP_CASE(MUL)
+#undef TAVRIN_TOP_CASE
+      // PUT, LDA a: a statement's marker and the local it assigns.
+      mark_address: {
+        TAVRIN_FUSED_ONLY();
+        Symbol* s = symbols.find(step[1].ins.operand, level);
+        if (!s || stack.depth() > ValueStack::kCapacity - 2) TAVRIN_UNFUSED();
+        Entry& marker = stack.emplace();
+        marker.set(+TypeCode::Int, 0);
+        marker.kind = kind::Marker;
+        stack.emplace().setAddress(s->bytes(), 0, s->type);
+        pc += 1;
+        TAVRIN_DISPATCH();
+      }
+      // STO, POT: the end of an assignment statement, its marker right
+      // under the target.
+      store_statement: {
+        TAVRIN_FUSED_ONLY();
+        if (stack.available() < 3) TAVRIN_UNFUSED();
+        const Entry& value = stack.fromTop(0);
+        const Entry& target = stack.fromTop(1);
+        if (target.kind == kind::Address && value.kind == kind::Value && value.type == target.type &&
+            isTypeCode(target.type) && target.region != nullptr && target.bits < target.extent &&
+            target.extent - target.bits >= typeSize(target.type) && stack.fromTop(2).kind == kind::Marker) {
+          storeValue({target.region + target.bits, static_cast<std::size_t>(target.extent - target.bits)}, value);
+          stack.drop(3);
+          pc += 1;
+          TAVRIN_DISPATCH();
+        }
+        TAVRIN_UNFUSED();
+      }
+      // PUT, LDA a, DUP, IND, INC/DEC, STO, [DEC/INC,] POT: an integer
+      // local's increment or decrement as a statement.
+      step_statement_7:
+      step_statement_8: {
+        TAVRIN_FUSED_ONLY();
+        Symbol* s = symbols.find(step[1].ins.operand, level);
+        if (!s || s->isArray || !isIntegerType(s->type) || s->size < typeSize(s->type) ||
+            stack.depth() > ValueStack::kCapacity - 3) {
+          TAVRIN_UNFUSED();
+        }
+        Entry v;
+        loadValueInto(v, s->bytes(), s->type);
+        const auto old = static_cast<uint64_t>(v.asInt64());
+        v.bits = step[4].ins.op == +Op::INC ? old + 1 : old - 1;
+        storeValue(s->bytes(), v);
+        pc += step[6].ins.op == +Op::POT ? 6 : 7;
+        TAVRIN_DISPATCH();
+      }
+#undef TAVRIN_UNFUSED
+#undef TAVRIN_FUSED_ONLY
 #undef TAVRIN_DISPATCH
+#undef TAVRIN_AFTER_CALL
 #undef TAVRIN_STOP_POINT
+#undef TAVRIN_JUMP
+#undef TAVRIN_FINISH
 }
+
+template Handover MethodEngine::Impl::interpret<false>(int32_t, int32_t, int32_t, int32_t, Step*);
+template Handover MethodEngine::Impl::interpret<true>(int32_t, int32_t, int32_t, int32_t, Step*);
 
 // Each missing operand is reported as a failed pop and stands in as a zero
 // entry below the ones that are there.

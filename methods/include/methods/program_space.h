@@ -24,22 +24,43 @@ class ProgramSpace {
   // -1 when no slot is left.
   int32_t append(Instruction instruction) {
     if (next_ >= kUsable) return -1;
+    if (next_ < lowestChange_) lowestChange_ = next_;
     slots_[next_] = instruction;
     return next_++;
   }
   void setOperand(int32_t index, int32_t operand) {
-    if (index >= 0 && index < next_) slots_[index].operand = operand;
+    if (index >= 0 && index < next_) {
+      slots_[index].operand = operand;
+      if (index < lowestChange_) lowestChange_ = index;
+    }
   }
   const Instruction& operator[](int32_t index) const { return slots_[index]; }
   // Forgets everything from `next` on.
   void cutBack(int32_t next) {
-    if (next >= 0 && next < next_) next_ = next;
+    if (next >= 0 && next < next_) {
+      next_ = next;
+      if (next < lowestChange_) lowestChange_ = next;
+    }
   }
-  void reset() { next_ = 0; }
+  void reset() {
+    next_ = 0;
+    lowestChange_ = 0;
+  }
+
+  // The lowest slot written, patched or cut back to since the mark was last
+  // set; the machine uses it to learn whether code it copied has changed
+  // under it while a built-in ran. Returns the previous mark.
+  int32_t lowestChange() const { return lowestChange_; }
+  int32_t setLowestChange(int32_t index) {
+    const int32_t previous = lowestChange_;
+    lowestChange_ = index;
+    return previous;
+  }
 
  private:
   std::vector<Instruction> slots_;
   int32_t next_ = 0;
+  int32_t lowestChange_ = 0;
 };
 
 }  // namespace tavrin::methods
