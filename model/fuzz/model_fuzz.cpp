@@ -4,7 +4,9 @@
 // relations; then reads and writes every variable through hostile commands,
 // blocks, collections and menus over a bus that answers with any length.
 // Each byte picks a tag from those the model reads (or any number), a value
-// and a child count, so most inputs are near-valid descriptions.
+// and a child count, so most inputs are near-valid descriptions. Every text
+// and list is asked for twice, before and after the values changed: the
+// second answer, and what it said, must be the first's.
 #include <stdlib.h>
 
 #include <array>
@@ -13,7 +15,9 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include "eddtext/binary.h"
 #include "eddtext/document.h"
@@ -117,6 +121,39 @@ class AnyBus : public tavrin::model::Communication {
   unsigned calls_ = 0;
 };
 
+// Asks the same twice and stops the run when the answers, or what was said
+// on the way, differ: what the variables keep after the first call must
+// stand exactly for what compiling the trees again gives.
+template <class Ask>
+void sameTwice(std::ostringstream& said, Ask ask) {
+  said.str({});
+  const auto first = ask();
+  const std::string firstSaid = said.str();
+  said.str({});
+  const auto second = ask();
+  if (first != second || firstSaid != said.str()) std::abort();
+}
+
+void askEverythingTwice(tavrin::model::Session& session, std::ostringstream& said) {
+  tavrin::model::Variables& vars = session.variables();
+  for (const tavrin::model::SymbolEntry& e : session.symbols().entries()) {
+    sameTwice(said, [&] {
+      const auto t = vars.format(e.id, false);
+      return t ? t->value + '\n' + t->unit + '\n' + t->status : std::string("none");
+    });
+    sameTwice(said, [&] { return vars.enumDescriptions(e.id); });
+    sameTwice(said, [&] {
+      std::vector<std::pair<uint32_t, std::string>> bits;
+      for (const auto& b : vars.bitEnumerators(e.id)) bits.emplace_back(b.value, b.description);
+      return bits;
+    });
+    sameTwice(said, [&] { return vars.enumDescription(e.id, 1); });
+    sameTwice(said, [&] { return vars.label(e.root); });
+    sameTwice(said, [&] { return vars.hexFormat(e.id); });
+    sameTwice(said, [&] { return vars.unitVariableOf(e.id); });
+  }
+}
+
 const std::string& descriptionPath() {
   static const std::string path = [] {
     std::string pattern = (std::filesystem::temp_directory_path() / "tavrin-model-fuzz-XXXXXX").string();
@@ -154,10 +191,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
 
   std::ostream nowhere(nullptr);
-  tavrin::ui::ConsoleUserInterface ui(std::cin, nowhere, nowhere, {});
+  std::ostringstream said;
+  tavrin::ui::ConsoleUserInterface ui(std::cin, nowhere, said, {});
   tavrin::model::Session session(ui, TAVRIN_DIST_DIR);
   if (!session.loadDescription(descriptionPath())) return 0;
   session.registerVariables();
+  askEverythingTwice(session, said);
   tavrin::model::Variables& vars = session.variables();
   vars.setReadHook([](int32_t) { return 1; });
   for (const tavrin::model::SymbolEntry& e : session.symbols().entries()) {
@@ -172,6 +211,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     vars.assignText(e.id, "On");
     vars.applyUnitRelations(e.id, 1137, 1133);
   }
+  askEverythingTwice(session, said);
   for (const auto& element : tavrin::model::elements(session.description(), 5)) {
     for (const auto& m : session.attributes().members(element.root)) {
       if (m.reference) session.resolveReference(*m.reference);

@@ -20,6 +20,19 @@ const EddNode* attribute(const EddNode* root, uint16_t tag) {
   return nullptr;
 }
 
+std::optional<LiteralStrings> literalStrings(const EddNode* stringValue) {
+  if (!stringValue || stringValue->tag != +Tag::Direct) return std::nullopt;
+  LiteralStrings found;
+  for (const EddNode* s = stringValue->child; s; s = s->sibling) {
+    const EddNode* terminal = s->child;
+    if (s->tag != +Tag::String || !terminal) return std::nullopt;
+    if (terminal->tag != +Tag::StringLiteral && terminal->tag != +Tag::StringConstant) return std::nullopt;
+    // The index as compileString pushes it, so an out-of-range one reads as the same empty text.
+    if (found.count++ == 0) found.first = static_cast<int32_t>(terminal->value);
+  }
+  return found;
+}
+
 Attributes::Attributes(ui::UserInterface& ui, methods::MethodEngine& engine, const Description& description)
     : ui_(ui), engine_(engine), description_(description) {}
 

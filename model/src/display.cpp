@@ -77,13 +77,52 @@ std::string Variables::valueText(int32_t id) {
 bool Variables::hexFormat(int32_t id) {
   const SymbolEntry* e = symbols_.find(id);
   if (!e || (e->typeTag != +Tag::Integer && e->typeTag != +Tag::UnsignedInteger)) return false;
-  const std::string f = displayFormat(*e);
-  return usableFormat(f, true) && (f.back() == 'x' || f.back() == 'X');
+  NumberFormat scratch;
+  const NumberFormat& f = numberFormat(*e, true, scratch);
+  return !f.printf.empty() && (f.conversion == 'x' || f.conversion == 'X');
 }
 
-std::string Variables::displayFormat(const SymbolEntry& e) {
+// Only entries of the table have a place; anything else is worked out anew.
+Variables::Kept* Variables::kept(const SymbolEntry& e) {
+  const std::span<SymbolEntry> entries = symbols_.entries();
+  const auto at = reinterpret_cast<uintptr_t>(&e);
+  const auto first = reinterpret_cast<uintptr_t>(entries.data());
+  if (at < first || at >= first + entries.size() * sizeof(SymbolEntry)) return nullptr;
+  const size_t position = (at - first) / sizeof(SymbolEntry);
+  return position < kept_.size() ? &kept_[position] : nullptr;
+}
+
+void Variables::forget() {
+  for (Kept& k : kept_) k = Kept{};
+  unitIndex_.reset();
+}
+
+const Variables::NumberFormat& Variables::numberFormat(const SymbolEntry& e, bool integer, NumberFormat& scratch) {
+  Kept* k = kept(e);
+  if (k && k->format == Keeping::Kept) return k->number;
+  // Kept only when every display format of the type is a plain text: one
+  // chosen by a condition, or made of another variable's text, can change.
+  bool fixed = k && k->format == Keeping::NotYet;
+  const EddNode* type = typeNode(e.root);
+  for (const EddNode* c = type ? type->child : nullptr; c && fixed; c = c->sibling) {
+    if (c->tag == +Tag::DisplayFormat && !literalStrings(c->child)) fixed = false;
+  }
   const CompiledList list = typeAttributes(e.root, attr::DisplayFormat);
-  return list.entries().empty() ? std::string() : stringText(list.entries()[0]);
+  const std::string f = list.entries().empty() ? std::string() : stringText(list.entries()[0]);
+  scratch = {};
+  if (usableFormat(f, integer)) {
+    const bool hex = integer && (f.back() == 'x' || f.back() == 'X');
+    scratch.printf = (hex ? "0x%" : "%") + f;
+    scratch.conversion = f.back();
+  } else if (!integer) {
+    scratch.printf = "%f";
+  }
+  if (!k || k->format != Keeping::NotYet) return scratch;
+  // A list that did not compile (the value stack was full) is tried again.
+  if (fixed && !list.ok()) return scratch;
+  k->format = fixed ? Keeping::Kept : Keeping::Compiled;
+  if (fixed) k->number = scratch;
+  return scratch;
 }
 
 std::string Variables::formatValue(SymbolEntry& e) {
@@ -96,21 +135,18 @@ std::string Variables::formatValue(SymbolEntry& e) {
       const auto v = value(e);
       if (!v) return {};
       const auto bits = static_cast<uint32_t>(v->bits);
-      const std::string f = displayFormat(e);
-      if (!usableFormat(f, true)) {
+      NumberFormat scratch;
+      const NumberFormat& f = numberFormat(e, true, scratch);
+      if (f.printf.empty()) {
         if (isSigned) {
           std::snprintf(text, sizeof text, "%d", static_cast<int>(bits));
         } else {
           std::snprintf(text, sizeof text, "%u", static_cast<unsigned>(bits));
         }
-        break;
-      }
-      const bool hex = f.back() == 'x' || f.back() == 'X';
-      const std::string printf = (hex ? "0x%" : "%") + f;
-      if (f.back() == 'd' || f.back() == 'i') {
-        std::snprintf(text, sizeof text, printf.c_str(), static_cast<int>(bits));
+      } else if (f.conversion == 'd' || f.conversion == 'i') {
+        std::snprintf(text, sizeof text, f.printf.c_str(), static_cast<int>(bits));
       } else {
-        std::snprintf(text, sizeof text, printf.c_str(), static_cast<unsigned>(bits));
+        std::snprintf(text, sizeof text, f.printf.c_str(), static_cast<unsigned>(bits));
       }
       break;
     }
@@ -118,14 +154,16 @@ std::string Variables::formatValue(SymbolEntry& e) {
     case +Tag::Double: {
       const auto v = value(e);
       if (!v) return {};
-      const std::string f = displayFormat(e);
-      const std::string printf = usableFormat(f, false) ? "%" + f : "%f";
-      std::snprintf(text, sizeof text, printf.c_str(), v->numeric());
+      NumberFormat scratch;
+      std::snprintf(text, sizeof text, numberFormat(e, false, scratch).printf.c_str(), v->numeric());
       break;
     }
     case +Tag::Enumerated: {
       const auto v = value(e);
-      return v ? capped(enumDescription(e.id, static_cast<uint32_t>(v->bits))) : std::string();
+      if (!v) return {};
+      std::string description = enumDescription(e, static_cast<uint32_t>(v->bits));
+      if (description.size() > kMaxValueText) description.resize(kMaxValueText);
+      return description;
     }
     case +Tag::BitEnumerated: {
       const auto v = value(e);
@@ -157,6 +195,9 @@ std::string Variables::unitText(int32_t id, bool fresh) {
 
 std::string Variables::unitText(const SymbolEntry& e, bool fresh) {
   if (const EddNode* constant = attribute(e.root, +Tag::ConstantUnit)) {
+    if (const auto literal = literalStrings(content(constant))) {
+      return literal->count == 0 ? std::string() : std::string(description_.text(literal->first));
+    }
     const std::vector<Entry> s = strings(content(constant));
     return s.empty() ? std::string() : stringText(s[0]);
   }
@@ -170,26 +211,69 @@ std::string Variables::unitText(const SymbolEntry& e, bool fresh) {
 
 // --- enumerations ----------------------------------------------------------------
 
-std::vector<Variables::Enumerator> Variables::enumerators(const SymbolEntry& e) {
-  std::vector<Enumerator> list;
+bool Variables::collectEnumerators(const SymbolEntry& e, std::vector<Enumerator>& out) {
   const CompiledList compiled = typeAttributes(e.root, attr::Enumerators);
+  bool quiet = compiled.ok();
+  size_t walked = 0;
   for (const CompiledList::Item& item : compiled.items()) {
+    walked += 1 + item.entries.size();
     if (item.kind != +Tag::Enumerator && item.kind != +Tag::Enumerator67) {
       ui_.errorBox(msg::EnumeratedData);
+      quiet = false;
       continue;
     }
     if (item.entries.empty()) continue;
     Enumerator n{item.kind, item.entries[0], std::nullopt};
     if (item.entries.size() > 1) n.description = item.entries[1];
-    list.push_back(n);
+    out.push_back(n);
   }
-  return list;
+  return quiet && walked == compiled.entries().size();
+}
+
+bool Variables::collectBitEnumerators(const SymbolEntry& e, std::vector<BitEnumerator>& out) {
+  const CompiledList compiled = typeAttributes(e.root, attr::Enumerators);
+  bool quiet = compiled.ok();
+  size_t walked = 0;
+  for (const CompiledList::Item& item : compiled.items()) {
+    walked += 1 + item.entries.size();
+    if (item.kind < +Tag::BitEnumerator74 || item.kind > +Tag::BitEnumerator88) {
+      ui_.errorBox(msg::EnumeratedData);
+      quiet = false;
+      continue;
+    }
+    if (item.entries.empty()) continue;
+    const Entry& v = item.entries[0];
+    out.push_back({v.kind == methods::kind::Value ? static_cast<uint32_t>(v.bits) : 0u,
+                   item.entries.size() > 1 ? stringText(item.entries[1]) : std::string()});
+  }
+  return quiet && walked == compiled.entries().size();
+}
+
+std::span<const Variables::Enumerator> Variables::enumerators(const SymbolEntry& e, std::vector<Enumerator>& scratch) {
+  Kept* k = e.typeTag == +Tag::Enumerated ? kept(e) : nullptr;
+  if (k && k->enumerators == Keeping::Kept) return k->enumerated;
+  const bool fixed = k && k->enumerators == Keeping::NotYet && fixedEnumerators(typeNode(e.root));
+  scratch.clear();
+  const bool quiet = collectEnumerators(e, scratch);
+  if (k && k->enumerators == Keeping::NotYet) {
+    if (!fixed) {
+      k->enumerators = Keeping::Compiled;
+    } else if (quiet) {
+      k->enumerated = scratch;
+      k->enumerators = Keeping::Kept;
+    }
+  }
+  return scratch;
 }
 
 std::string Variables::enumDescription(int32_t id, uint32_t value) {
   const SymbolEntry* e = entry(id);
-  if (!e) return msg::UnknownEnumerator;
-  for (const Enumerator& n : enumerators(*e)) {
+  return e ? enumDescription(*e, value) : std::string(msg::UnknownEnumerator);
+}
+
+std::string Variables::enumDescription(const SymbolEntry& e, uint32_t value) {
+  std::vector<Enumerator> scratch;
+  for (const Enumerator& n : enumerators(e, scratch)) {
     if (n.value.kind == methods::kind::Value && n.value.numeric() == static_cast<double>(value)) {
       return n.description ? stringText(*n.description) : std::string();
     }
@@ -201,7 +285,8 @@ std::optional<Entry> Variables::enumValue(int32_t id, std::string_view descripti
   const SymbolEntry* e = entry(id);
   if (!e) return std::nullopt;
   const std::string_view wanted = platform::trim(description);
-  for (const Enumerator& n : enumerators(*e)) {
+  std::vector<Enumerator> scratch;
+  for (const Enumerator& n : enumerators(*e, scratch)) {
     if (n.description && n.value.kind == methods::kind::Value && platform::trim(stringText(*n.description)) == wanted) {
       return n.value;
     }
@@ -213,7 +298,8 @@ std::vector<std::string> Variables::enumDescriptions(int32_t id) {
   std::vector<std::string> texts;
   const SymbolEntry* e = entry(id);
   if (!e) return texts;
-  for (const Enumerator& n : enumerators(*e)) {
+  std::vector<Enumerator> scratch;
+  for (const Enumerator& n : enumerators(*e, scratch)) {
     const int32_t k = n.description ? n.description->kind : -1;
     if (k != kind::TextIndex && k != kind::VariableString) {
       ui_.errorBox(msg::EnumEntryKind);
@@ -228,16 +314,17 @@ std::vector<BitEnumerator> Variables::bitEnumerators(int32_t id) {
   std::vector<BitEnumerator> bits;
   const SymbolEntry* e = entry(id);
   if (!e) return bits;
-  const CompiledList compiled = typeAttributes(e->root, attr::Enumerators);
-  for (const CompiledList::Item& item : compiled.items()) {
-    if (item.kind < +Tag::BitEnumerator74 || item.kind > +Tag::BitEnumerator88) {
-      ui_.errorBox(msg::EnumeratedData);
-      continue;
+  Kept* k = e->typeTag == +Tag::BitEnumerated ? kept(*e) : nullptr;
+  if (k && k->enumerators == Keeping::Kept) return k->bits;
+  const bool fixed = k && k->enumerators == Keeping::NotYet && fixedEnumerators(typeNode(e->root));
+  const bool quiet = collectBitEnumerators(*e, bits);
+  if (k && k->enumerators == Keeping::NotYet) {
+    if (!fixed) {
+      k->enumerators = Keeping::Compiled;
+    } else if (quiet) {
+      k->bits = bits;
+      k->enumerators = Keeping::Kept;
     }
-    if (item.entries.empty()) continue;
-    const Entry& v = item.entries[0];
-    bits.push_back({v.kind == methods::kind::Value ? static_cast<uint32_t>(v.bits) : 0u,
-                    item.entries.size() > 1 ? stringText(item.entries[1]) : std::string()});
   }
   return bits;
 }
@@ -256,6 +343,13 @@ std::vector<Entry> Variables::strings(const EddNode* stringValue) {
 std::string Variables::label(const EddNode* root) {
   const EddNode* labelAttribute = attribute(root, +Tag::Label);
   if (!labelAttribute) return {};
+  if (const auto literal = literalStrings(content(labelAttribute))) {
+    if (literal->count > 1) {
+      ui_.errorBox(msg::LabelCount);
+      return {};
+    }
+    return literal->count == 0 ? std::string() : std::string(description_.text(literal->first));
+  }
   const std::vector<Entry> s = strings(content(labelAttribute));
   if (s.size() > 1) {
     ui_.errorBox(msg::LabelCount);
@@ -318,7 +412,45 @@ std::vector<Variables::UnitRelation> Variables::unitRelations() {
   return relations;
 }
 
+const Variables::UnitIndex& Variables::unitIndex() {
+  if (unitIndex_) return *unitIndex_;
+  unitIndex_ = std::make_unique<UnitIndex>();
+  UnitIndex& index = *unitIndex_;
+  // The ids of a list as unitList gives them, or false where unitList
+  // would say something.
+  const auto ids = [](const EddNode* node, uint16_t listTag, std::vector<int32_t>& out) {
+    if (!node || node->tag != listTag) return false;
+    for (const EddNode* item = node->child; item; item = item->sibling) {
+      const EddNode* id = item->child;
+      if (item->tag != +Tag::UnitItem || !id || id->tag != +Tag::Identifier) return false;
+      out.push_back(static_cast<int32_t>(id->value));
+    }
+    return true;
+  };
+  index.usable = true;
+  for (const EddElement& element : elements(description_, 20)) {
+    if (element.root->tag != +Tag::UnitRelation) continue;
+    const EddNode* units = element.root->child ? element.root->child->sibling : nullptr;
+    const EddNode* dependents = units ? units->sibling : nullptr;
+    UnitRelation relation;
+    if (!ids(units, +Tag::UnitReferences, relation.units) ||
+        !ids(dependents, +Tag::UnitDependents, relation.dependents)) {
+      index = UnitIndex{};
+      break;
+    }
+    for (const int32_t dependent : relation.dependents) {
+      index.unitOf.emplace(dependent, relation.units.empty() ? std::nullopt : std::optional(relation.units.front()));
+    }
+    index.relations.push_back(std::move(relation));
+  }
+  return index;
+}
+
 std::optional<int32_t> Variables::unitVariableOf(int32_t id) {
+  if (const UnitIndex& index = unitIndex(); index.usable) {
+    const auto found = index.unitOf.find(id);
+    return found == index.unitOf.end() ? std::nullopt : found->second;
+  }
   for (const EddElement& element : elements(description_, 20)) {
     if (element.root->tag != +Tag::UnitRelation) continue;
     const EddNode* units = element.root->child ? element.root->child->sibling : nullptr;
@@ -333,7 +465,9 @@ std::optional<int32_t> Variables::unitVariableOf(int32_t id) {
 }
 
 void Variables::applyUnitRelations(int32_t unitVariableId, int32_t oldCode, int32_t newCode) {
-  for (const UnitRelation& relation : unitRelations()) {
+  const UnitIndex& index = unitIndex();
+  const std::vector<UnitRelation> walked = index.usable ? std::vector<UnitRelation>() : unitRelations();
+  for (const UnitRelation& relation : index.usable ? index.relations : walked) {
     if (std::find(relation.units.begin(), relation.units.end(), unitVariableId) == relation.units.end()) continue;
     for (const int32_t dependent : relation.dependents) {
       const auto v = value(dependent);

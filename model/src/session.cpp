@@ -18,8 +18,10 @@ Session::Session(ui::UserInterface& ui, std::string programFolder)
       transfer_(attributes_, symbols_, variables_, commands_, menus_),
       menuTransfer_(ui, description_, symbols_, variables_, menus_, transfer_) {
   variables_.setReadHook([this](int32_t id) { return transfer_.readVariable(id); });
-  // The symbol table points into the trees: it goes whenever they do.
+  // The symbol table, and what the variables keep, point into the trees:
+  // they go whenever the trees do.
   description_.setClearHandler([this] {
+    variables_.forget();
     symbols_.clear();
     engine_.reset();
   });

@@ -186,6 +186,26 @@ void Variables::compileEnumerators(const EddNode* type, const EddNode* list, Lis
   }
 }
 
+// Mirrors compileEnumerators: the first list, direct, with items of the
+// type's own tags, each a constant value and a literal description. Nothing
+// else of such a list is compiled, so it evaluates and says nothing.
+bool Variables::fixedEnumerators(const EddNode* type) {
+  if (!type || (type->tag != +Tag::Enumerated && type->tag != +Tag::BitEnumerated)) return false;
+  const bool bits = type->tag == +Tag::BitEnumerated;
+  const EddNode* list = type->child;
+  while (list && list->tag != +Tag::Enumerators) list = list->sibling;
+  const EddNode* direct = list ? list->child : nullptr;
+  if (!direct || direct->tag != +Tag::Direct) return false;
+  for (const EddNode* item = direct->child; item; item = item->sibling) {
+    const bool known = bits ? item->tag >= +Tag::BitEnumerator74 && item->tag <= +Tag::BitEnumerator88
+                            : item->tag == +Tag::Enumerator || item->tag == +Tag::Enumerator67;
+    const EddNode* v = item->child;
+    if (!known || !v || (v->tag != +Tag::IntegerConstant && v->tag != +Tag::FloatConstant)) return false;
+    if (!literalStrings(v->sibling)) return false;
+  }
+  return true;
+}
+
 bool RangeList::empty() const {
   for (int i = 0; i < kSlots; ++i) {
     if (minimum[static_cast<size_t>(i)] || maximum[static_cast<size_t>(i)]) return false;

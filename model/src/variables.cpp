@@ -56,7 +56,8 @@ double parseNumber(std::string_view text) {
 }  // namespace
 
 Variables::Variables(ui::UserInterface& ui, Description& description, SymbolTable& symbols, Attributes& attributes)
-    : ui_(ui), description_(description), symbols_(symbols), attributes_(attributes) {}
+    : ui_(ui), description_(description), symbols_(symbols), attributes_(attributes),
+      kept_(SymbolTable::kMaxEntries) {}
 
 const EddNode* Variables::typeNode(const EddNode* root) {
   const EddNode* type = content(attribute(root, +Tag::Type));
@@ -67,6 +68,7 @@ const EddNode* Variables::typeNode(const EddNode* root) {
 // --- registration ------------------------------------------------------------
 
 void Variables::registerAll() {
+  forget();
   bool tableFullShown = false;
   bool memoryFullShown = false;
   for (const EddElement& element : elements(description_, 0)) {

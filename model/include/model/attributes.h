@@ -48,6 +48,18 @@ const EddNode* attribute(const EddNode* root, uint16_t tag);
 // The first child of an attribute node, or nullptr.
 inline const EddNode* content(const EddNode* attributeNode) { return attributeNode ? attributeNode->child : nullptr; }
 
+// A string value that is direct and holds nothing but text literals (31,
+// 99): compiling it evaluates no condition, reads no variable and says
+// nothing, so its texts follow from the tree alone and may be read from it
+// (or kept) instead of compiled. Gives the number of strings and the first
+// one's text index (-1 when there is none); nothing for every other value,
+// which only compileString answers.
+struct LiteralStrings {
+  int count = 0;
+  int32_t first = -1;
+};
+std::optional<LiteralStrings> literalStrings(const EddNode* stringValue);
+
 class Attributes {
  public:
   // How deep references, and display texts that show other variables, may

@@ -1,9 +1,10 @@
 // The loaded description: the bound loader library, the document block it
 // fills, and the object index every other part of the model rests on.
 //
-// Objects are found by id, the text-table index of their name. Lookups are
-// linear on purpose: descriptions are small and nothing compiled from them
-// is cached, so a lookup always sees the block as it is now.
+// Objects are found by id, the text-table index of their name, through an
+// index made when a file is read. Whatever else is worked out from the
+// trees (what the variables keep) is dropped through the clear handler, so
+// nothing ever outlives the block it came from.
 //
 // The loader is bound afresh on every load from <program folder>/Driver/.
 // Whatever the block holds belongs to that library until clear() (or the

@@ -21,14 +21,29 @@
 //
 // Failures are shown through the user-interface seam and the operation goes
 // on or gives nothing; nothing throws.
+//
+// What formatting keeps: a parameter table formats every variable again and
+// again, so what follows from the trees alone is worked out once per
+// registration and kept by symbol-table position: the printf format of a
+// display format, the enumerators of an (bit-)enumerated type and, for the
+// whole description, which unit variable each dependent of a UNIT relation
+// has. Only attributes whose compiling evaluates nothing, reads no variable
+// and says nothing are kept (direct values of constants and text literals);
+// a conditional one (IF, SELECT) or one that shows another variable's text
+// is compiled on every call, so it always follows the values it depends on.
+// Plain labels and constant units are read from the tree without compiling.
+// Everything kept goes with the trees (forget()).
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "lirrand.h"
@@ -103,6 +118,10 @@ class Variables {
   // A variable that does not fit is shown (each overflow message once per
   // registration) and not stored.
   void registerAll();
+  // Drops everything kept from the trees and the symbol table's positions;
+  // the session calls it whenever the trees go (a load, a clear), and
+  // registration before it starts.
+  void forget();
 
   // --- lookups ---
   // The entry of a variable, or nullptr with "Error: Cannot find the
@@ -190,14 +209,51 @@ class Variables {
     std::vector<int32_t> units;
     std::vector<int32_t> dependents;
   };
+  enum class Keeping : uint8_t { NotYet, Kept, Compiled };
+  // The printf format a display format makes for one number type.
+  struct NumberFormat {
+    // Without a usable display format: empty for an integer (which then
+    // shows as %d or %u), "%f" for a float.
+    std::string printf;
+    char conversion = 0;  // the format's last character
+  };
+  struct Kept {
+    Keeping format = Keeping::NotYet;
+    NumberFormat number;
+    Keeping enumerators = Keeping::NotYet;
+    std::vector<Enumerator> enumerated;  // an enumerated type's
+    std::vector<BitEnumerator> bits;     // a bit-enumerated type's
+  };
+  // The UNIT relations read once: usable only when every relation is
+  // well formed, since looking one up must say what a walk of them says.
+  struct UnitIndex {
+    bool usable = false;
+    std::vector<UnitRelation> relations;
+    // Each dependent's unit variable, from the first relation naming it
+    // (none when that relation names no unit).
+    std::unordered_map<int32_t, std::optional<int32_t>> unitOf;
+  };
 
   std::optional<Entry> initialValue(const SymbolEntry& e, uint16_t tag, uint32_t flag, const char* message);
   bool assignString(SymbolEntry& e, std::string_view text);
   std::optional<DisplayText> format(SymbolEntry& e, bool fresh, bool withUnit);
   std::string formatValue(SymbolEntry& e);
-  std::string displayFormat(const SymbolEntry& e);
+  // The kept format, or one worked out now into scratch.
+  const NumberFormat& numberFormat(const SymbolEntry& e, bool integer, NumberFormat& scratch);
   std::string unitText(const SymbolEntry& e, bool fresh);
-  std::vector<Enumerator> enumerators(const SymbolEntry& e);
+  std::string enumDescription(const SymbolEntry& e, uint32_t value);
+  // The enumerators of an enumerated variable: those kept, or compiled now
+  // into scratch (said as they are met).
+  std::span<const Enumerator> enumerators(const SymbolEntry& e, std::vector<Enumerator>& scratch);
+  // Compile the type's enumerator list and read its items, saying those
+  // that do not belong; true when nothing at all was said (what a kept copy
+  // may stand for).
+  bool collectEnumerators(const SymbolEntry& e, std::vector<Enumerator>& out);
+  bool collectBitEnumerators(const SymbolEntry& e, std::vector<BitEnumerator>& out);
+  // Whether the type's enumerator list follows from the tree alone.
+  static bool fixedEnumerators(const EddNode* type);
+  Kept* kept(const SymbolEntry& e);
+  const UnitIndex& unitIndex();
   void compileTypeChildren(const EddNode* type, uint32_t flags, ListWriter& out);
   void compileEnumerators(const EddNode* type, const EddNode* list, ListWriter& out);
   std::vector<UnitRelation> unitRelations();
@@ -209,6 +265,10 @@ class Variables {
   Attributes& attributes_;
   ReadHook readHook_;
   ViewMode viewMode_ = ViewMode::None;
+  // By symbol-table position, never resized, so what one call holds stays
+  // put while a nested one keeps another variable's.
+  std::vector<Kept> kept_;
+  std::unique_ptr<UnitIndex> unitIndex_;
 };
 
 }  // namespace tavrin::model
