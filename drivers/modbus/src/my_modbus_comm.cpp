@@ -29,6 +29,9 @@ class FineTimers {
   long previous_;
 };
 
+// How much of the pause after a reply is polled rather than slept.
+constexpr std::chrono::microseconds kPauseSpin{200};
+
 }  // namespace
 
 CMyModbusComm::CMyModbusComm(std::unique_ptr<SerialLine> line) : CMySerialPort(std::move(line)) {}
@@ -154,8 +157,18 @@ bool CMyModbusComm::Transact(const Request& request) {
       const auto limit = std::chrono::steady_clock::now() + timing_.frameWait;
       while (!parser_.conflicting()) {
         const auto until = std::min(lastReceived_ + timing_.postAttemptPause, limit);
-        if (std::chrono::steady_clock::now() >= until) break;
-        changed_.wait_until(lock, until);
+        const auto now = std::chrono::steady_clock::now();
+        if (now >= until) break;
+        if (until - now > kPauseSpin) {
+          changed_.wait_until(lock, until - kPauseSpin);
+        } else {
+          // The end of the pause is polled, as the hold's is: waking from
+          // a sleep would add the machine's wake-up latency to every
+          // transaction. The worker takes the lock between two looks.
+          lock.unlock();
+          std::this_thread::yield();
+          lock.lock();
+        }
       }
       ok = !parser_.conflicting();
     }
