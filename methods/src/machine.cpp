@@ -299,6 +299,17 @@ Handover MethodEngine::Impl::interpret(int32_t from, int32_t to, int32_t pc, int
       goto* kDispatch[ins.op];                                                                    \
     }                                                                                             \
   } while (false)
+  // The end of a compare-and-jump group: its JZ/JNZ, the group's fourth
+  // slot, taken or passed over.
+#define TAVRIN_BRANCH(holds)                              \
+  do {                                                    \
+    if ((holds) == (step[3].ins.op == +Op::JNZ)) {        \
+      pc = step[3].ins.operand;                           \
+    } else {                                              \
+      pc += 3;                                            \
+    }                                                     \
+    TAVRIN_DISPATCH();                                    \
+  } while (false)
   // A group whose fast case does not apply runs its first operation alone.
 #define TAVRIN_UNFUSED() goto* kDispatch[ins.op]
   // Fused groups exist in the execution form only.
@@ -434,12 +445,7 @@ Handover MethodEngine::Impl::interpret(int32_t from, int32_t to, int32_t pc, int
     const Symbol* s = local(ins.operand, +TypeCode::typeCode);                                    \
     if (!s || stack.depth() > ValueStack::kCapacity - 2 || stopPending()) TAVRIN_UNFUSED();       \
     const bool holds_ = holds<Op::name>(readLocal<T>(*s), std::bit_cast<T>(step[1].ins.operand)); \
-    if (holds_ == (step[3].ins.op == +Op::JNZ)) {                                                 \
-      pc = step[3].ins.operand;                                                                   \
-    } else {                                                                                      \
-      pc += 3;                                                                                    \
-    }                                                                                             \
-    TAVRIN_DISPATCH();                                                                            \
+    TAVRIN_BRANCH(holds_);                                                                        \
   }
       TAVRIN_TEST_CASE(LEFT, int, Int) TAVRIN_TEST_CASE(RIGHT, int, Int) TAVRIN_TEST_CASE(LE, int, Int)
       TAVRIN_TEST_CASE(GE, int, Int) TAVRIN_TEST_CASE(EQ, int, Int) TAVRIN_TEST_CASE(NEQ, int, Int)
@@ -463,12 +469,7 @@ Handover MethodEngine::Impl::interpret(int32_t from, int32_t to, int32_t pc, int
     } else {                                                                                    \
       TAVRIN_UNFUSED();                                                                         \
     }                                                                                           \
-    if (holds_ == (step[3].ins.op == +Op::JNZ)) {                                               \
-      pc = step[3].ins.operand;                                                                 \
-    } else {                                                                                    \
-      pc += 3;                                                                                  \
-    }                                                                                           \
-    TAVRIN_DISPATCH();                                                                          \
+    TAVRIN_BRANCH(holds_);                                                                      \
   }
       TAVRIN_TEST_PAIR_CASE(LEFT) TAVRIN_TEST_PAIR_CASE(RIGHT) TAVRIN_TEST_PAIR_CASE(LE)
       TAVRIN_TEST_PAIR_CASE(GE) TAVRIN_TEST_PAIR_CASE(EQ) TAVRIN_TEST_PAIR_CASE(NEQ)
@@ -586,6 +587,7 @@ Handover MethodEngine::Impl::interpret(int32_t from, int32_t to, int32_t pc, int
         TAVRIN_DISPATCH();
       }
 #undef TAVRIN_UNFUSED
+#undef TAVRIN_BRANCH
 #undef TAVRIN_FUSED_ONLY
 #undef TAVRIN_DISPATCH
 #undef TAVRIN_AFTER_CALL
