@@ -144,6 +144,18 @@ TEST_F(TavrinProgram, ScriptedStartFailsWithTheMessageWhenNothingAnswers) {
   EXPECT_FALSE(picture("parameter-table"));
 }
 
+// The start-up benchmark's signal: one line on the descriptor named once
+// the window has painted, whatever else the program goes on to do.
+TEST_F(TavrinProgram, SaysOnTheNamedDescriptorWhenTheWindowHasPainted) {
+  comIni("MODBUS", 1, 1);
+  const std::string painted = scratch.file("painted.txt");
+  const Outcome r = execute(
+      scratch, "sh -c 'env QT_QPA_PLATFORM=offscreen TAVRIN_FIRST_PAINT_FD=3 " + folder.file("tavrin") + " 3>" +
+                   painted + " & p=$!; i=0; while [ $i -lt 300 ] && ! grep -q painted " + painted +
+                   "; do sleep 0.1; i=$((i+1)); done; kill $p; wait $p; cat " + painted + "'");
+  EXPECT_EQ(r.out, "painted\n") << r.err;
+}
+
 // A specialist password it cannot know: every try is refused with the
 // password's message, and the start gives up instead of waiting.
 TEST_F(TavrinProgram, ScriptedStartEndsWhenThePasswordIsRefused) {
