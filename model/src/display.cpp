@@ -1,6 +1,7 @@
 // Display texts: values, units and states; enumerations; labels and string
 // values; UNIT relations.
 #include <cstdio>
+#include <functional>
 #include <string>
 
 #include "edd/tags.h"
@@ -211,58 +212,46 @@ std::string Variables::unitText(const SymbolEntry& e, bool fresh) {
 
 // --- enumerations ----------------------------------------------------------------
 
-bool Variables::collectEnumerators(const SymbolEntry& e, std::vector<Enumerator>& out) {
+bool Variables::collectItems(const SymbolEntry& e, bool bits,
+                             const std::function<void(const CompiledList::Item&)>& add) {
   const CompiledList compiled = typeAttributes(e.root, attr::Enumerators);
   bool quiet = compiled.ok();
   size_t walked = 0;
   for (const CompiledList::Item& item : compiled.items()) {
     walked += 1 + item.entries.size();
-    if (item.kind != +Tag::Enumerator && item.kind != +Tag::Enumerator67) {
+    const bool belongs = bits ? item.kind >= +Tag::BitEnumerator74 && item.kind <= +Tag::BitEnumerator88
+                              : item.kind == +Tag::Enumerator || item.kind == +Tag::Enumerator67;
+    if (!belongs) {
       ui_.errorBox(msg::EnumeratedData);
       quiet = false;
       continue;
     }
-    if (item.entries.empty()) continue;
-    Enumerator n{item.kind, item.entries[0], std::nullopt};
-    if (item.entries.size() > 1) n.description = item.entries[1];
-    out.push_back(n);
+    if (!item.entries.empty()) add(item);
   }
   return quiet && walked == compiled.entries().size();
 }
 
-bool Variables::collectBitEnumerators(const SymbolEntry& e, std::vector<BitEnumerator>& out) {
-  const CompiledList compiled = typeAttributes(e.root, attr::Enumerators);
-  bool quiet = compiled.ok();
-  size_t walked = 0;
-  for (const CompiledList::Item& item : compiled.items()) {
-    walked += 1 + item.entries.size();
-    if (item.kind < +Tag::BitEnumerator74 || item.kind > +Tag::BitEnumerator88) {
-      ui_.errorBox(msg::EnumeratedData);
-      quiet = false;
-      continue;
-    }
-    if (item.entries.empty()) continue;
-    const Entry& v = item.entries[0];
-    out.push_back({v.kind == methods::kind::Value ? static_cast<uint32_t>(v.bits) : 0u,
-                   item.entries.size() > 1 ? stringText(item.entries[1]) : std::string()});
+bool Variables::keepsNow(Kept* k, const SymbolEntry& e, bool quiet) {
+  if (!k || k->enumerators != Keeping::NotYet) return false;
+  if (!fixedEnumerators(typeNode(e.root))) {
+    k->enumerators = Keeping::Compiled;
+    return false;
   }
-  return quiet && walked == compiled.entries().size();
+  if (!quiet) return false;
+  k->enumerators = Keeping::Kept;
+  return true;
 }
 
 std::span<const Variables::Enumerator> Variables::enumerators(const SymbolEntry& e, std::vector<Enumerator>& scratch) {
   Kept* k = e.typeTag == +Tag::Enumerated ? kept(e) : nullptr;
   if (k && k->enumerators == Keeping::Kept) return k->enumerated;
-  const bool fixed = k && k->enumerators == Keeping::NotYet && fixedEnumerators(typeNode(e.root));
   scratch.clear();
-  const bool quiet = collectEnumerators(e, scratch);
-  if (k && k->enumerators == Keeping::NotYet) {
-    if (!fixed) {
-      k->enumerators = Keeping::Compiled;
-    } else if (quiet) {
-      k->enumerated = scratch;
-      k->enumerators = Keeping::Kept;
-    }
-  }
+  const bool quiet = collectItems(e, false, [&scratch](const CompiledList::Item& item) {
+    Enumerator n{item.kind, item.entries[0], std::nullopt};
+    if (item.entries.size() > 1) n.description = item.entries[1];
+    scratch.push_back(n);
+  });
+  if (keepsNow(k, e, quiet)) k->enumerated = scratch;
   return scratch;
 }
 
@@ -316,16 +305,12 @@ std::vector<BitEnumerator> Variables::bitEnumerators(int32_t id) {
   if (!e) return bits;
   Kept* k = e->typeTag == +Tag::BitEnumerated ? kept(*e) : nullptr;
   if (k && k->enumerators == Keeping::Kept) return k->bits;
-  const bool fixed = k && k->enumerators == Keeping::NotYet && fixedEnumerators(typeNode(e->root));
-  const bool quiet = collectBitEnumerators(*e, bits);
-  if (k && k->enumerators == Keeping::NotYet) {
-    if (!fixed) {
-      k->enumerators = Keeping::Compiled;
-    } else if (quiet) {
-      k->bits = bits;
-      k->enumerators = Keeping::Kept;
-    }
-  }
+  const bool quiet = collectItems(*e, true, [this, &bits](const CompiledList::Item& item) {
+    const Entry& v = item.entries[0];
+    bits.push_back({v.kind == methods::kind::Value ? static_cast<uint32_t>(v.bits) : 0u,
+                    item.entries.size() > 1 ? stringText(item.entries[1]) : std::string()});
+  });
+  if (keepsNow(k, *e, quiet)) k->bits = bits;
   return bits;
 }
 

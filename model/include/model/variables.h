@@ -245,11 +245,15 @@ class Variables {
   // The enumerators of an enumerated variable: those kept, or compiled now
   // into scratch (said as they are met).
   std::span<const Enumerator> enumerators(const SymbolEntry& e, std::vector<Enumerator>& scratch);
-  // Compile the type's enumerator list and read its items, saying those
-  // that do not belong; true when nothing at all was said (what a kept copy
-  // may stand for).
-  bool collectEnumerators(const SymbolEntry& e, std::vector<Enumerator>& out);
-  bool collectBitEnumerators(const SymbolEntry& e, std::vector<BitEnumerator>& out);
+  // Compile the type's enumerator list and hand each item of the kinds the
+  // type takes (bit-enumerators or enumerators) that holds a value to add,
+  // saying those that do not belong; true when nothing at all was said.
+  bool collectItems(const SymbolEntry& e, bool bits, const std::function<void(const CompiledList::Item&)>& add);
+  // Decided on the first call of a registration: whether the list just
+  // collected becomes the kept one (the type's list follows from the tree
+  // alone and compiling it said nothing); otherwise it is compiled on
+  // every call.
+  bool keepsNow(Kept* k, const SymbolEntry& e, bool quiet);
   // Whether the type's enumerator list follows from the tree alone.
   static bool fixedEnumerators(const EddNode* type);
   Kept* kept(const SymbolEntry& e);
